@@ -1,0 +1,60 @@
+// The basic suite: hands out suites by name and version and counts them out and
+// back in, so an unbalanced release is caught.
+#include <string>
+
+#include "serve.h"
+
+namespace refhost {
+
+namespace {
+
+std::string SuiteKind(const char* name, A_long version) {
+  return std::string("suite ") + (name != nullptr ? name : "(null)") + " " + std::to_string(version);
+}
+
+SPErr AcquireSuite(const char* name, A_long version, const void** suite) {
+  const std::string requested = name != nullptr ? name : "";
+  return ServeCall(
+      "AcquireSuite", [&] { return nlohmann::json{{"name", requested}, {"version", version}}; },
+      [&](Host& host) -> PF_Err {
+        if (name == nullptr || suite == nullptr) {
+          host.ledger.Violation("AcquireSuite with a null name or place");
+          return kSPSuiteNotFoundError;
+        }
+        const void* table = host.FindSuite(requested, version);
+        const auto quirk = host.faults.QuirkFor(requested, version);
+        if (table == nullptr || quirk == AcquireQuirk::UNAVAILABLE) {
+          *suite = nullptr;
+          return kSPSuiteNotFoundError;
+        }
+        if (quirk == AcquireQuirk::NULL_WITHOUT_ERROR) {
+          *suite = nullptr;
+          return kSPNoError;
+        }
+        *suite = table;
+        host.ledger.Take(SuiteKind(name, version));
+        return quirk == AcquireQuirk::ERROR_WITH_POINTER ? kSPSuiteNotFoundError : kSPNoError;
+      });
+}
+
+SPErr ReleaseSuite(const char* name, A_long version) {
+  const std::string requested = name != nullptr ? name : "";
+  return ServeCall(
+      "ReleaseSuite", [&] { return nlohmann::json{{"name", requested}, {"version", version}}; },
+      [&](Host& host) -> PF_Err {
+        const std::string kind = SuiteKind(name, version);
+        if (!host.ledger.Give(kind, "ReleaseSuite of " + kind + " that is not acquired")) {
+          return kSPSuiteNotFoundError;
+        }
+        return kSPNoError;
+      });
+}
+
+}  // namespace
+
+void InstallBasicSuite(Host& host) {
+  host.BasicSuite().AcquireSuite = AcquireSuite;
+  host.BasicSuite().ReleaseSuite = ReleaseSuite;
+}
+
+}  // namespace refhost

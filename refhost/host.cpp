@@ -1,0 +1,162 @@
+#include "host.h"
+
+#include <cstring>
+
+namespace refhost {
+
+namespace {
+
+thread_local Host* current_host = nullptr;
+
+// Makes a host the current one for the span of a command; commands can nest
+// only through the host itself (never the module), but restoring keeps it exact.
+class CurrentHostScope {
+ public:
+  explicit CurrentHostScope(Host* host) : previous_(current_host) { current_host = host; }
+  ~CurrentHostScope() { current_host = previous_; }
+  CurrentHostScope(const CurrentHostScope&) = delete;
+  CurrentHostScope& operator=(const CurrentHostScope&) = delete;
+
+ private:
+  Host* previous_;
+};
+
+const char* NameOf(PF_Cmd cmd) {
+  switch (cmd) {
+    case PF_Cmd_ABOUT: return "PF_Cmd_ABOUT";
+    case PF_Cmd_GLOBAL_SETUP: return "PF_Cmd_GLOBAL_SETUP";
+    case PF_Cmd_GLOBAL_SETDOWN: return "PF_Cmd_GLOBAL_SETDOWN";
+    case PF_Cmd_PARAMS_SETUP: return "PF_Cmd_PARAMS_SETUP";
+    case PF_Cmd_SEQUENCE_SETUP: return "PF_Cmd_SEQUENCE_SETUP";
+    case PF_Cmd_SEQUENCE_RESETUP: return "PF_Cmd_SEQUENCE_RESETUP";
+    case PF_Cmd_SEQUENCE_FLATTEN: return "PF_Cmd_SEQUENCE_FLATTEN";
+    case PF_Cmd_SEQUENCE_SETDOWN: return "PF_Cmd_SEQUENCE_SETDOWN";
+    case PF_Cmd_RENDER: return "PF_Cmd_RENDER";
+    case PF_Cmd_USER_CHANGED_PARAM: return "PF_Cmd_USER_CHANGED_PARAM";
+    case PF_Cmd_UPDATE_PARAMS_UI: return "PF_Cmd_UPDATE_PARAMS_UI";
+    case PF_Cmd_COMPLETELY_GENERAL: return "PF_Cmd_COMPLETELY_GENERAL";
+    case PF_Cmd_SMART_PRE_RENDER: return "PF_Cmd_SMART_PRE_RENDER";
+    case PF_Cmd_SMART_RENDER: return "PF_Cmd_SMART_RENDER";
+    default: return "PF_Cmd_OTHER";
+  }
+}
+
+}  // namespace
+
+Host::Host(PF_EntryPointFunc entry)
+    : entry_(entry),
+      // A distinct address per host serves as its effect reference.
+      effect_ref_(reinterpret_cast<PF_ProgPtr>(new char)) {
+  InstallBasicSuite(*this);
+  InstallHandleServices(*this);
+  InstallAnsiServices(*this);
+  InstallAegpRegistration(*this);
+  InstallParamServices(*this);
+  InstallMaskServices(*this);
+  InstallImageServices(*this);
+  InstallStreamServices(*this);
+}
+
+Host::~Host() { delete reinterpret_cast<char*>(effect_ref_); }
+
+Host* Host::Current() { return current_host; }
+
+PF_Err Host::Send(PF_Cmd cmd, void* extra) {
+  in_data_ = PF_InData{};
+  in_data_.inter = inter_;
+  in_data_.utils = &utils_;
+  in_data_.effect_ref = effect_ref_;
+  in_data_.current_time = time_.current_time;
+  in_data_.time_step = time_.time_step;
+  in_data_.total_time = time_.total_time;
+  in_data_.time_scale = time_.time_scale;
+  in_data_.downsample_x = time_.downsample_x;
+  in_data_.downsample_y = time_.downsample_y;
+  in_data_.pixel_aspect_ratio = {1, 1};
+  in_data_.global_data = global_data_;
+  in_data_.sequence_data = sequence_data_;
+  in_data_.pica_basicP = offers_basic_suite_ ? &basic_suite_ : nullptr;
+  params.LayerSize(in_data_.width, in_data_.height);
+
+  out_data_ = PF_OutData{};
+  out_data_.global_data = global_data_;
+  // Setup makes the instance's block anew; every other command may replace it.
+  const bool makes_sequence = cmd == PF_Cmd_SEQUENCE_SETUP || cmd == PF_Cmd_SEQUENCE_RESETUP;
+  out_data_.sequence_data = makes_sequence ? nullptr : sequence_data_;
+
+  params.ValuesAt(time_.current_time, time_.time_step, time_.time_scale, param_values_);
+  param_pointers_.clear();
+  for (PF_ParamDef& def : param_values_) param_pointers_.push_back(&def);
+
+  PF_Err err;
+  {
+    CurrentHostScope scope(this);
+    running_ = cmd;
+    err = entry_(cmd, &in_data_, &out_data_, param_pointers_.data(), nullptr, extra);
+    running_ = -1;
+  }
+  FinishCommand(cmd);
+  return err;
+}
+
+void Host::FinishCommand(PF_Cmd cmd) {
+  const std::string command = NameOf(cmd);
+  if (cmd == PF_Cmd_GLOBAL_SETUP && out_data_.global_data != nullptr) {
+    global_data_ = out_data_.global_data;
+  }
+  if (cmd == PF_Cmd_SEQUENCE_SETDOWN) {
+    sequence_data_ = nullptr;
+  } else {
+    sequence_data_ = out_data_.sequence_data;
+  }
+  // Nothing taken within a command may outlive it: the host takes it all back.
+  for (const auto& [kind, count] : ledger.AllOutstanding()) {
+    ledger.Violation(kind + " not given back by " + command + " (" + std::to_string(count) + ")");
+    for (int i = 0; i < count; ++i) ledger.Give(kind, "");
+  }
+  // A live handle that the host does not keep for the effect is lost to it.
+  for (PF_Handle handle : handles.Live()) {
+    if (handle == global_data_ || handle == sequence_data_ || kept_.count(handle) != 0) continue;
+    if (reported_leaks_.insert(handle).second) {
+      ledger.Violation("handle " + HandleName(handle) + " leaked by " + command);
+    }
+  }
+}
+
+PF_Err Host::StartInstance() {
+  PF_Err err = GlobalSetup();
+  if (err == PF_Err_NONE) err = ParamsSetup();
+  if (err == PF_Err_NONE) err = SequenceSetup();
+  return err;
+}
+
+std::vector<std::string> Host::Outstanding() const {
+  std::vector<std::string> out;
+  for (const auto& [kind, count] : ledger.AllOutstanding()) {
+    out.push_back(kind + " x" + std::to_string(count));
+  }
+  for (PF_Handle handle : handles.Live()) {
+    if (handle == global_data_ || handle == sequence_data_ || kept_.count(handle) != 0) continue;
+    out.push_back("handle " + HandleName(handle));
+  }
+  return out;
+}
+
+void Host::ServeSuite(const std::string& name, A_long version, const void* table) {
+  suites_[{name, version}] = table;
+}
+
+const void* Host::FindSuite(const std::string& name, A_long version) const {
+  auto it = suites_.find({name, version});
+  return it == suites_.end() ? nullptr : it->second;
+}
+
+std::string Host::HandleName(PF_Handle handle) const {
+  if (handle == nullptr) return "null";
+  const int serial = handles.Serial(handle);
+  return serial != 0 ? "h" + std::to_string(serial) : "unknown";
+}
+
+const char* Host::CommandName() const { return NameOf(running_); }
+
+}  // namespace refhost

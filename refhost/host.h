@@ -1,0 +1,128 @@
+// The reference host: drives one effect instance of a loaded module through its
+// commands and serves every call the module makes back into the host.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../plugin/host/host_contract.h"
+#include "faults.h"
+#include "handles.h"
+#include "ledger.h"
+#include "param_streams.h"
+#include "trace.h"
+
+namespace refhost {
+
+// The clock and resolution of the commands the host sends next.
+struct TimeSettings {
+  A_long current_time = 0;
+  A_long time_step = 1;
+  A_long total_time = 1;
+  A_u_long time_scale = 1;
+  PF_RationalScale downsample_x{1, 1};
+  PF_RationalScale downsample_y{1, 1};
+};
+
+class Host {
+ public:
+  explicit Host(PF_EntryPointFunc entry);
+  ~Host();
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
+
+  // The host whose command is running; callbacks find their host through it.
+  static Host* Current();
+
+  // Sends one command as the host does: fills in_data and out_data, calls the
+  // entry point, then takes back what the command leaves behind and checks it.
+  PF_Err Send(PF_Cmd cmd, void* extra = nullptr);
+  PF_Err GlobalSetup() { return Send(PF_Cmd_GLOBAL_SETUP); }
+  PF_Err ParamsSetup() { return Send(PF_Cmd_PARAMS_SETUP); }
+  PF_Err SequenceSetup() { return Send(PF_Cmd_SEQUENCE_SETUP); }
+  PF_Err SequenceResetup() { return Send(PF_Cmd_SEQUENCE_RESETUP); }
+  PF_Err SequenceSetdown() { return Send(PF_Cmd_SEQUENCE_SETDOWN); }
+  // Global, parameter and sequence setup, stopping at the first failure.
+  PF_Err StartInstance();
+
+  // The blocks of the last command sent (or of the one running).
+  PF_InData& InData() { return in_data_; }
+  PF_OutData& OutData() { return out_data_; }
+  TimeSettings& Time() { return time_; }
+
+  // Blocks the host keeps for the effect by contract.
+  PF_Handle GlobalDataHandle() const { return global_data_; }
+  PF_Handle SequenceDataHandle() const { return sequence_data_; }
+  void SetSequenceDataHandle(PF_Handle handle) { sequence_data_ = handle; }
+  // A handle held for the effect until ReleaseKept (per-frame pre-render data).
+  void Keep(PF_Handle handle) { kept_.insert(handle); }
+  void ReleaseKept(PF_Handle handle) { kept_.erase(handle); }
+
+  // What the module has not given back beyond the kept blocks, and every misuse.
+  std::vector<std::string> Outstanding() const;
+  const std::vector<std::string>& Violations() const { return ledger.Violations(); }
+
+  // Suites by name and version, as the basic suite hands them out.
+  void ServeSuite(const std::string& name, A_long version, const void* table);
+  const void* FindSuite(const std::string& name, A_long version) const;
+
+  // The effect reference handed to the module, and whether a given one is it.
+  PF_ProgPtr EffectRef() const { return effect_ref_; }
+  bool IsEffectRef(PF_ProgPtr ref) const { return ref == effect_ref_; }
+
+  // The plug-in id given at AEGP registration; 0 until then.
+  AEGP_PluginID PluginId() const { return plugin_id_; }
+  void SetPluginId(AEGP_PluginID id) { plugin_id_ = id; }
+
+  PF_UtilCallbacks& Utils() { return utils_; }
+  PF_InteractCallbacks& Inter() { return inter_; }
+  SPBasicSuite& BasicSuite() { return basic_suite_; }
+  // Whether commands get a basic suite at all (a host without one is a fault to test).
+  void SetOffersBasicSuite(bool offers) { offers_basic_suite_ = offers; }
+
+  std::string HandleName(PF_Handle handle) const;
+  const char* CommandName() const;
+
+  Trace trace;
+  FaultPlan faults;
+  Ledger ledger;
+  HandleTable handles;
+  ParamStreams params;
+
+ private:
+  void FinishCommand(PF_Cmd cmd);
+
+  PF_EntryPointFunc entry_;
+  PF_InData in_data_{};
+  PF_OutData out_data_{};
+  TimeSettings time_;
+  PF_UtilCallbacks utils_{};
+  PF_InteractCallbacks inter_{};
+  SPBasicSuite basic_suite_{};
+  bool offers_basic_suite_ = true;
+  std::map<std::pair<std::string, A_long>, const void*> suites_;
+  PF_ProgPtr effect_ref_;
+  PF_Handle global_data_ = nullptr;
+  PF_Handle sequence_data_ = nullptr;
+  std::set<PF_Handle> kept_;
+  std::set<PF_Handle> reported_leaks_;
+  AEGP_PluginID plugin_id_ = 0;
+  PF_Cmd running_ = -1;
+  std::vector<PF_ParamDef> param_values_;
+  std::vector<PF_ParamDef*> param_pointers_;
+};
+
+// Each fills in the callbacks and suites of one service area.
+void InstallBasicSuite(Host& host);
+void InstallHandleServices(Host& host);
+void InstallAnsiServices(Host& host);
+void InstallAegpRegistration(Host& host);
+void InstallParamServices(Host& host);
+void InstallMaskServices(Host& host);
+void InstallImageServices(Host& host);
+void InstallStreamServices(Host& host);
+
+}  // namespace refhost

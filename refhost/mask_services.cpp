@@ -1,0 +1,8 @@
+#include "host.h"
+
+namespace refhost {
+
+// Placeholder until these services land.
+void InstallMaskServices(Host&) {}
+
+}  // namespace refhost

@@ -1,0 +1,75 @@
+// How every host callback runs: find the host, count the call against the fault
+// plan, check its effect reference, do the work, record it in the trace. A
+// misbehaving module gets an error code and a violation on record, never a crash.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "host.h"
+
+namespace refhost {
+
+// Runs body(Host&) -> PF_Err. `args()` gives the call's arguments as JSON; it is
+// evaluated after the body, so outputs can be included, and only while tracing.
+template <class ArgsFn, class Body>
+PF_Err ServeCall(const char* call, ArgsFn&& args, Body&& body) {
+  Host* host = Host::Current();
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  PF_Err result = PF_Err_NONE;
+  bool injected = false;
+  if (auto fault = host->faults.OnCall(call)) {
+    result = *fault;
+    injected = true;
+  } else {
+    try {
+      result = body(*host);
+    } catch (const std::exception& e) {
+      host->ledger.Violation(std::string(call) + ": host failed: " + e.what());
+      result = PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+  }
+  if (host->trace.Enabled()) host->trace.Record({call, args(), result, injected});
+  return result;
+}
+
+// The same with the effect reference checked first: an unknown one is a violation.
+template <class ArgsFn, class Body>
+PF_Err ServeEffectCall(const char* call, PF_ProgPtr effect_ref, ArgsFn&& args, Body&& body) {
+  return ServeCall(call, std::forward<ArgsFn>(args), [&](Host& host) -> PF_Err {
+    if (!host.IsEffectRef(effect_ref)) {
+      host.ledger.Violation(std::string(call) + ": unknown effect_ref");
+      return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    return body(host);
+  });
+}
+
+// For calls that give back a value instead of an error code (handles, blocks,
+// numbers). An injected fault makes them give `on_fault` (null for pointers).
+template <class T, class ArgsFn, class Body, class ResultJson>
+T ServeValueCall(const char* call, T on_fault, ArgsFn&& args, Body&& body,
+                 ResultJson&& result_json) {
+  Host* host = Host::Current();
+  if (host == nullptr) return on_fault;
+  T result = on_fault;
+  bool injected = false;
+  if (host->faults.OnCall(call)) {
+    injected = true;
+  } else {
+    try {
+      result = body(*host);
+    } catch (const std::exception& e) {
+      host->ledger.Violation(std::string(call) + ": host failed: " + e.what());
+      result = on_fault;
+    }
+  }
+  if (host->trace.Enabled()) host->trace.Record({call, args(), result_json(*host, result), injected});
+  return result;
+}
+
+// Whether `id` is the plug-in id given at registration; a violation otherwise.
+bool CheckPluginId(Host& host, AEGP_PluginID id, const char* call);
+
+}  // namespace refhost
