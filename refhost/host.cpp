@@ -95,12 +95,18 @@ PF_Err Host::Send(PF_Cmd cmd, void* extra) {
     err = entry_(cmd, &in_data_, &out_data_, param_pointers_.data(), nullptr, extra);
     running_ = -1;
   }
-  FinishCommand(cmd);
+  FinishCommand(cmd, extra);
   return err;
 }
 
-void Host::FinishCommand(PF_Cmd cmd) {
+void Host::FinishCommand(PF_Cmd cmd, void* extra) {
   const std::string command = NameOf(cmd);
+  if (cmd == PF_Cmd_SMART_PRE_RENDER && extra != nullptr) {
+    // The frame's pre-render data stays with the host until the frame ends.
+    auto* pre_render = static_cast<PF_PreRenderExtra*>(extra);
+    auto handle = static_cast<PF_Handle>(pre_render->output->pre_render_data);
+    if (handle != nullptr && handles.StateOf(handle) == HandleTable::State::LIVE) Keep(handle);
+  }
   if (cmd == PF_Cmd_GLOBAL_SETUP && out_data_.global_data != nullptr) {
     global_data_ = out_data_.global_data;
   }
@@ -128,6 +134,29 @@ PF_Err Host::StartInstance() {
   if (err == PF_Err_NONE) err = ParamsSetup();
   if (err == PF_Err_NONE) err = SequenceSetup();
   return err;
+}
+
+void Host::EndFrame(const PF_PreRenderOutput& pre_render) {
+  auto handle = static_cast<PF_Handle>(pre_render.pre_render_data);
+  if (pre_render.delete_pre_render_data_func != nullptr && pre_render.pre_render_data != nullptr) {
+    CurrentHostScope scope(this);
+    pre_render.delete_pre_render_data_func(pre_render.pre_render_data);
+  }
+  if (handle == nullptr || kept_.count(handle) == 0) return;
+  ReleaseKept(handle);
+  if (handles.StateOf(handle) == HandleTable::State::LIVE && reported_leaks_.insert(handle).second) {
+    ledger.Violation("pre-render data " + HandleName(handle) + " outlived its frame");
+  }
+}
+
+void Host::SetLayer(A_long width, A_long height, std::vector<PF_PixelFloat> pixels) {
+  images.SetLayer(width, height, std::move(pixels));
+  params.SetLayerSize(width, height);
+}
+
+void Host::SetTestCardLayer(A_long width, A_long height) {
+  images.SetTestCard(width, height);
+  params.SetLayerSize(width, height);
 }
 
 std::vector<std::string> Host::Outstanding() const {

@@ -11,6 +11,7 @@
 #include "../plugin/host/host_contract.h"
 #include "faults.h"
 #include "handles.h"
+#include "images.h"
 #include "ledger.h"
 #include "param_streams.h"
 #include "trace.h"
@@ -60,6 +61,13 @@ class Host {
   // A handle held for the effect until ReleaseKept (per-frame pre-render data).
   void Keep(PF_Handle handle) { kept_.insert(handle); }
   void ReleaseKept(PF_Handle handle) { kept_.erase(handle); }
+  // The end of a frame: the pre-render data goes back through the module's delete
+  // callback, and a block it leaves alive is a leak.
+  void EndFrame(const PF_PreRenderOutput& pre_render);
+
+  // The layer's picture; its size is also the layer size commands report.
+  void SetLayer(A_long width, A_long height, std::vector<PF_PixelFloat> pixels);
+  void SetTestCardLayer(A_long width, A_long height);
 
   // What the module has not given back beyond the kept blocks, and every misuse.
   std::vector<std::string> Outstanding() const;
@@ -91,9 +99,10 @@ class Host {
   Ledger ledger;
   HandleTable handles;
   ParamStreams params;
+  ImageModel images;
 
  private:
-  void FinishCommand(PF_Cmd cmd);
+  void FinishCommand(PF_Cmd cmd, void* extra);
 
   PF_EntryPointFunc entry_;
   PF_InData in_data_{};

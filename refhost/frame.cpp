@@ -1,0 +1,69 @@
+#include "frame.h"
+
+#include <algorithm>
+
+namespace refhost {
+
+namespace {
+
+std::string ShownMessage(const PF_OutData& out) {
+  return (out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0 ? std::string(out.return_msg) : "";
+}
+
+}  // namespace
+
+FrameResult RenderFrame(Host& host, const FrameRequest& request) {
+  FrameResult frame;
+  TimeSettings& time = host.Time();
+  time.current_time = request.time;
+  time.downsample_x = request.downsample;
+  time.downsample_y = request.downsample;
+  host.images.checkouts.clear();
+
+  const A_long width = ScaledSize(host.images.LayerWidth(), request.downsample);
+  const A_long height = ScaledSize(host.images.LayerHeight(), request.downsample);
+
+  PF_PreRenderInput pre_input{};
+  pre_input.output_request.rect = {0, 0, width, height};
+  pre_input.output_request.channel_mask = 0xF;
+  pre_input.bitdepth = static_cast<A_short>(BytesPerPixel(request.format) * 2);
+  PF_PreRenderCallbacks pre_callbacks = PreRenderCallbacks();
+  PF_PreRenderExtra pre_extra{&pre_input, &frame.pre_render, &pre_callbacks};
+  frame.pre_render_err = host.Send(PF_Cmd_SMART_PRE_RENDER, &pre_extra);
+  frame.message = ShownMessage(host.OutData());
+
+  if (frame.pre_render_err == PF_Err_NONE) {
+    frame.input = host.images.LayerWorld(request.format, request.downsample, request.downsample,
+                                         request.row_padding);
+    const PF_LRect& r = frame.pre_render.result_rect;
+    A_long out_width = std::max(0, r.right - r.left);
+    A_long out_height = std::max(0, r.bottom - r.top);
+    if (request.output_width > 0) out_width = request.output_width;
+    if (request.output_height > 0) out_height = request.output_height;
+    frame.output = std::make_unique<World>(out_width, out_height, request.format, request.row_padding);
+    host.images.Lend(*frame.input);
+    host.images.Lend(*frame.output);
+    host.images.frame_input = frame.input.get();
+    host.images.frame_output = frame.output.get();
+
+    PF_SmartRenderInput input{};
+    input.output_request = pre_input.output_request;
+    input.bitdepth = pre_input.bitdepth;
+    input.pre_render_data = frame.pre_render.pre_render_data;
+    PF_SmartRenderCallbacks callbacks = SmartRenderCallbacks();
+    PF_SmartRenderExtra extra{&input, &callbacks};
+    frame.render_err = host.Send(PF_Cmd_SMART_RENDER, &extra);
+    frame.rendered = true;
+    const std::string message = ShownMessage(host.OutData());
+    if (!message.empty()) frame.message = message;
+
+    host.images.frame_input = nullptr;
+    host.images.frame_output = nullptr;
+    host.images.TakeBack(*frame.input);
+    host.images.TakeBack(*frame.output);
+  }
+  host.EndFrame(frame.pre_render);
+  return frame;
+}
+
+}  // namespace refhost
