@@ -39,7 +39,7 @@ SPErr AcquireSuite(const char* name, A_long version, const void** suite) {
 
 SPErr ReleaseSuite(const char* name, A_long version) {
   const std::string requested = name != nullptr ? name : "";
-  return ServeCall(
+  return ServeGiveBackCall(
       "ReleaseSuite", [&] { return nlohmann::json{{"name", requested}, {"version", version}}; },
       [&](Host& host) -> PF_Err {
         const std::string kind = SuiteKind(name, version);

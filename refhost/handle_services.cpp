@@ -41,7 +41,7 @@ void* LockHandle(PF_Handle handle) {
 }
 
 void UnlockHandle(PF_Handle handle) {
-  ServeCall(
+  ServeGiveBackCall(
       "host_unlock_handle",
       [&] { return nlohmann::json{{"handle", Host::Current()->HandleName(handle)}}; },
       [&](Host& host) -> PF_Err {
@@ -51,7 +51,7 @@ void UnlockHandle(PF_Handle handle) {
 }
 
 void DisposeHandle(PF_Handle handle) {
-  ServeCall(
+  ServeGiveBackCall(
       "host_dispose_handle",
       [&] { return nlohmann::json{{"handle", Host::Current()->HandleName(handle)}}; },
       [&](Host& host) -> PF_Err {

@@ -110,10 +110,13 @@ void Host::FinishCommand(PF_Cmd cmd, void* extra) {
   if (cmd == PF_Cmd_GLOBAL_SETUP && out_data_.global_data != nullptr) {
     global_data_ = out_data_.global_data;
   }
-  if (cmd == PF_Cmd_SEQUENCE_SETDOWN) {
-    sequence_data_ = nullptr;
-  } else {
-    sequence_data_ = out_data_.sequence_data;
+  // The instance's block is what the module left in out_data; a block it neither
+  // replaced nor disposed (a set-down or setup that failed) stays with the host.
+  PF_Handle previous = sequence_data_;
+  sequence_data_ = cmd == PF_Cmd_SEQUENCE_SETDOWN ? nullptr : out_data_.sequence_data;
+  if (sequence_data_ == nullptr && previous != nullptr &&
+      handles.StateOf(previous) == HandleTable::State::LIVE) {
+    sequence_data_ = previous;
   }
   // Nothing taken within a command may outlive it: the host takes it all back.
   for (const auto& [kind, count] : ledger.AllOutstanding()) {

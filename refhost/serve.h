@@ -34,6 +34,26 @@ PF_Err ServeCall(const char* call, ArgsFn&& args, Body&& body) {
   return result;
 }
 
+// For calls that give something back (releases, check-ins, disposals): the thing
+// is taken back even when the call is made to fail, since a module can do nothing
+// about a failed give-back but report it; only the result carries the fault.
+template <class ArgsFn, class Body>
+PF_Err ServeGiveBackCall(const char* call, ArgsFn&& args, Body&& body) {
+  Host* host = Host::Current();
+  if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+  const auto fault = host->faults.OnCall(call);
+  PF_Err result = PF_Err_NONE;
+  try {
+    result = body(*host);
+  } catch (const std::exception& e) {
+    host->ledger.Violation(std::string(call) + ": host failed: " + e.what());
+    result = PF_Err_INTERNAL_STRUCT_DAMAGED;
+  }
+  if (fault) result = *fault;
+  if (host->trace.Enabled()) host->trace.Record({call, args(), result, fault.has_value()});
+  return result;
+}
+
 // The same with the effect reference checked first: an unknown one is a violation.
 template <class ArgsFn, class Body>
 PF_Err ServeEffectCall(const char* call, PF_ProgPtr effect_ref, ArgsFn&& args, Body&& body) {

@@ -51,7 +51,12 @@ const void* SuiteCache::Acquire(Slot slot) {
   if (slots_[slot] != nullptr) return slots_[slot];
   const void* suite = nullptr;
   const SPErr err = basic_->AcquireSuite(SLOT_KEYS[slot].name, SLOT_KEYS[slot].version, &suite);
-  if (err != kSPNoError || suite == nullptr) throw PF_Err(PF_Err_BAD_CALLBACK_PARAM);
+  if (err != kSPNoError || suite == nullptr) {
+    // A suite handed out along with an error has still been handed out: give it
+    // back, or the host would hold it for good.
+    if (suite != nullptr) basic_->ReleaseSuite(SLOT_KEYS[slot].name, SLOT_KEYS[slot].version);
+    throw PF_Err(PF_Err_BAD_CALLBACK_PARAM);
+  }
   slots_[slot] = suite;
   return suite;
 }
