@@ -12,6 +12,7 @@
 #include "faults.h"
 #include "handles.h"
 #include "ledger.h"
+#include "masks.h"
 #include "param_streams.h"
 #include "trace.h"
 
@@ -91,6 +92,7 @@ class Host {
   Ledger ledger;
   HandleTable handles;
   ParamStreams params;
+  MaskModel masks;
 
  private:
   void FinishCommand(PF_Cmd cmd);
