@@ -13,6 +13,7 @@
 #include "handles.h"
 #include "images.h"
 #include "ledger.h"
+#include "masks.h"
 #include "param_streams.h"
 #include "trace.h"
 
@@ -100,6 +101,7 @@ class Host {
   HandleTable handles;
   ParamStreams params;
   ImageModel images;
+  MaskModel masks;
 
  private:
   void FinishCommand(PF_Cmd cmd, void* extra);

@@ -12,7 +12,9 @@ constexpr A_long SEGMENT_LENGTH_FREQUENCY = 100;
 // Owned by the caller and passed to every locate. A locate that finds a segment
 // writes the position and derivative and sets `found`; otherwise it changes nothing.
 // Before any successful locate the point is the origin with a zero derivative and
-// `found` is false, so a caller can tell "never found" from a real point.
+// `found` is false, so a caller can tell "never found" from a real point. A caller
+// that needs to know whether one particular locate found a point clears `found`
+// before it: the position and derivative then still hold the previous point.
 struct LocatedPoint {
   double x = 0.0;
   double y = 0.0;
