@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../plugin/host/host_contract.h"
+#include "aegp_objects.h"
 #include "faults.h"
 #include "handles.h"
 #include "images.h"
@@ -102,6 +103,7 @@ class Host {
   ParamStreams params;
   ImageModel images;
   MaskModel masks;
+  AegpObjects aegp;
 
  private:
   void FinishCommand(PF_Cmd cmd, void* extra);

@@ -166,7 +166,7 @@ PF_Err CheckoutPath(PF_ProgPtr effect_ref, PF_PathID unique_id, A_long what_time
 
 PF_Err CheckinPath(PF_ProgPtr effect_ref, PF_PathID unique_id, PF_Boolean changedB,
                    PF_PathOutlinePtr pathP) {
-  return ServeEffectCall(
+  return ServeEffectGiveBackCall(
       "PF_CheckinPath", effect_ref,
       [&] {
         return nlohmann::json{{"path_id", unique_id},
@@ -368,7 +368,7 @@ PF_Err PathEvalSegLengthDeriv1(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
 // variable, so a second clean-up through it is recognised as one.
 PF_Err PathCleanupSegLength(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long which_segL,
                             PF_PathSegPrepPtr* lengthPrepP) {
-  return ServeEffectCall(
+  return ServeEffectGiveBackCall(
       "PF_PathCleanupSegLength", effect_ref,
       [&] {
         return nlohmann::json{{"path", Host::Current()->masks.Name(pathP)},

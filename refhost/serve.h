@@ -66,6 +66,18 @@ PF_Err ServeEffectCall(const char* call, PF_ProgPtr effect_ref, ArgsFn&& args, B
   });
 }
 
+// A give-back call that names the effect: the reference is checked first.
+template <class ArgsFn, class Body>
+PF_Err ServeEffectGiveBackCall(const char* call, PF_ProgPtr effect_ref, ArgsFn&& args, Body&& body) {
+  return ServeGiveBackCall(call, std::forward<ArgsFn>(args), [&](Host& host) -> PF_Err {
+    if (!host.IsEffectRef(effect_ref)) {
+      host.ledger.Violation(std::string(call) + ": unknown effect_ref");
+      return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    return body(host);
+  });
+}
+
 // For calls that give back a value instead of an error code (handles, blocks,
 // numbers). An injected fault makes them give `on_fault` (null for pointers).
 template <class T, class ArgsFn, class Body, class ResultJson>
