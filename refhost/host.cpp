@@ -62,6 +62,7 @@ Host::~Host() { delete reinterpret_cast<char*>(effect_ref_); }
 Host* Host::Current() { return current_host; }
 
 PF_Err Host::Send(PF_Cmd cmd, void* extra) {
+  params.BeginCommand(cmd);
   in_data_ = PF_InData{};
   in_data_.inter = inter_;
   in_data_.utils = &utils_;
@@ -87,6 +88,8 @@ PF_Err Host::Send(PF_Cmd cmd, void* extra) {
   params.ValuesAt(time_.current_time, time_.time_step, time_.time_scale, param_values_);
   param_pointers_.clear();
   for (PF_ParamDef& def : param_values_) param_pointers_.push_back(&def);
+
+  if (before_entry) before_entry(in_data_, out_data_);
 
   PF_Err err;
   {

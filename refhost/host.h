@@ -2,6 +2,7 @@
 // commands and serves every call the module makes back into the host.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -95,6 +96,10 @@ class Host {
 
   std::string HandleName(PF_Handle handle) const;
   const char* CommandName() const;
+
+  // Runs on the blocks right before the entry point is called, for a test that
+  // needs the host to hand over something unusual (flag bits already set, ...).
+  std::function<void(PF_InData&, PF_OutData&)> before_entry;
 
   Trace trace;
   FaultPlan faults;
