@@ -14,6 +14,7 @@ std::string ShownMessage(const PF_OutData& out) {
 
 FrameResult RenderFrame(Host& host, const FrameRequest& request) {
   FrameResult frame;
+  const std::uint64_t revision = host.params.Revision();
   TimeSettings& time = host.Time();
   time.current_time = request.time;
   time.downsample_x = request.downsample;
@@ -63,6 +64,9 @@ FrameResult RenderFrame(Host& host, const FrameRequest& request) {
     host.images.TakeBack(*frame.output);
   }
   host.EndFrame(frame.pre_render);
+  // A frame that changed the effect's parameters (a bake) is followed by the
+  // interface update, as any parameter change is.
+  frame.update_err = host.AfterParamChange(revision);
   return frame;
 }
 

@@ -25,6 +25,7 @@ struct FrameRequest {
 struct FrameResult {
   PF_Err pre_render_err = PF_Err_NONE;
   PF_Err render_err = PF_Err_NONE;
+  PF_Err update_err = PF_Err_NONE;  // of the interface update after a bake
   bool rendered = false;  // the smart render ran (the pre-render succeeded)
   PF_PreRenderOutput pre_render{};
   std::unique_ptr<World> input;

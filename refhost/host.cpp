@@ -112,6 +112,7 @@ void Host::FinishCommand(PF_Cmd cmd, void* extra) {
   }
   if (cmd == PF_Cmd_GLOBAL_SETUP && out_data_.global_data != nullptr) {
     global_data_ = out_data_.global_data;
+    global_out_flags_ = out_data_.out_flags;
   }
   // The instance's block is what the module left in out_data; a block it neither
   // replaced nor disposed (a set-down or setup that failed) stays with the host.
@@ -139,7 +140,17 @@ PF_Err Host::StartInstance() {
   PF_Err err = GlobalSetup();
   if (err == PF_Err_NONE) err = ParamsSetup();
   if (err == PF_Err_NONE) err = SequenceSetup();
+  if (err == PF_Err_NONE) err = UpdateParamsUI();
   return err;
+}
+
+PF_Err Host::UpdateParamsUI() {
+  if ((global_out_flags_ & PF_OutFlag_SEND_UPDATE_PARAMS_UI) == 0) return PF_Err_NONE;
+  return Send(PF_Cmd_UPDATE_PARAMS_UI);
+}
+
+PF_Err Host::AfterParamChange(std::uint64_t revision) {
+  return params.Revision() != revision ? UpdateParamsUI() : PF_Err_NONE;
 }
 
 void Host::EndFrame(const PF_PreRenderOutput& pre_render) {

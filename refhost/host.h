@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -49,8 +50,22 @@ class Host {
   PF_Err SequenceSetup() { return Send(PF_Cmd_SEQUENCE_SETUP); }
   PF_Err SequenceResetup() { return Send(PF_Cmd_SEQUENCE_RESETUP); }
   PF_Err SequenceSetdown() { return Send(PF_Cmd_SEQUENCE_SETDOWN); }
-  // Global, parameter and sequence setup, stopping at the first failure.
+  // Global, parameter and sequence setup, then the interface update the real host
+  // sends after them; stops at the first failure.
   PF_Err StartInstance();
+  // PF_Cmd_UPDATE_PARAMS_UI, when the effect asked for it at global setup.
+  PF_Err UpdateParamsUI();
+  // What the real host does after a parameter changed, by the user or by the
+  // effect itself: the interface update, if anything changed since `revision`.
+  PF_Err AfterParamChange(std::uint64_t revision);
+  // A user's edit of the parameters (`edit` returns false when the host refuses
+  // it), followed by the interface update.
+  template <class Edit>
+  PF_Err UserEdit(Edit edit) {
+    const std::uint64_t revision = params.Revision();
+    if (!edit(params)) return PF_Err_BAD_CALLBACK_PARAM;
+    return AfterParamChange(revision);
+  }
 
   // The blocks of the last command sent (or of the one running).
   PF_InData& InData() { return in_data_; }
@@ -128,6 +143,7 @@ class Host {
   std::set<PF_Handle> kept_;
   std::set<PF_Handle> reported_leaks_;
   AEGP_PluginID plugin_id_ = 0;
+  PF_OutFlags global_out_flags_ = 0;
   PF_Cmd running_ = -1;
   std::vector<PF_ParamDef> param_values_;
   std::vector<PF_ParamDef*> param_pointers_;

@@ -81,7 +81,7 @@ PF_Err CheckoutParam(PF_ProgPtr effect_ref, PF_ParamIndex param_index, A_long wh
 }
 
 PF_Err CheckinParam(PF_ProgPtr effect_ref, PF_ParamDef* param) {
-  return ServeEffectCall(
+  return ServeEffectGiveBackCall(
       "checkin_param", effect_ref,
       [&] { return nlohmann::json{{"def", DefJson(param)}}; },
       [&](Host& host) -> PF_Err {
