@@ -10,11 +10,9 @@ std::string ShownMessage(const PF_OutData& out) {
   return (out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0 ? std::string(out.return_msg) : "";
 }
 
-}  // namespace
-
-FrameResult RenderFrame(Host& host, const FrameRequest& request) {
-  FrameResult frame;
-  const std::uint64_t revision = host.params.Revision();
+// The smart pre-render of a frame at the request's time and resolution.
+void PreRender(Host& host, const FrameRequest& request, PF_PreRenderInput& pre_input,
+               FrameResult& frame) {
   TimeSettings& time = host.Time();
   time.current_time = request.time;
   time.downsample_x = request.downsample;
@@ -23,8 +21,6 @@ FrameResult RenderFrame(Host& host, const FrameRequest& request) {
 
   const A_long width = ScaledSize(host.images.LayerWidth(), request.downsample);
   const A_long height = ScaledSize(host.images.LayerHeight(), request.downsample);
-
-  PF_PreRenderInput pre_input{};
   pre_input.output_request.rect = {0, 0, width, height};
   pre_input.output_request.channel_mask = 0xF;
   pre_input.bitdepth = static_cast<A_short>(BytesPerPixel(request.format) * 2);
@@ -32,7 +28,47 @@ FrameResult RenderFrame(Host& host, const FrameRequest& request) {
   PF_PreRenderExtra pre_extra{&pre_input, &frame.pre_render, &pre_callbacks};
   frame.pre_render_err = host.Send(PF_Cmd_SMART_PRE_RENDER, &pre_extra);
   frame.message = ShownMessage(host.OutData());
+}
 
+// The smart render of the same frame into the worlds given.
+void SmartRender(Host& host, const PF_PreRenderInput& pre_input, World& in, World& out,
+                 FrameResult& frame) {
+  host.images.Lend(in);
+  host.images.Lend(out);
+  host.images.frame_input = &in;
+  host.images.frame_output = &out;
+
+  PF_SmartRenderInput input{};
+  input.output_request = pre_input.output_request;
+  input.bitdepth = pre_input.bitdepth;
+  input.pre_render_data = frame.pre_render.pre_render_data;
+  PF_SmartRenderCallbacks callbacks = SmartRenderCallbacks();
+  PF_SmartRenderExtra extra{&input, &callbacks};
+  frame.render_err = host.Send(PF_Cmd_SMART_RENDER, &extra);
+  frame.rendered = true;
+  const std::string message = ShownMessage(host.OutData());
+  if (!message.empty()) frame.message = message;
+
+  host.images.frame_input = nullptr;
+  host.images.frame_output = nullptr;
+  host.images.TakeBack(in);
+  host.images.TakeBack(out);
+}
+
+// The end of a frame, and the interface update a frame that changed the effect's
+// parameters (a bake) is followed by, as any parameter change is.
+void EndFrame(Host& host, std::uint64_t revision, FrameResult& frame) {
+  host.EndFrame(frame.pre_render);
+  frame.update_err = host.AfterParamChange(revision);
+}
+
+}  // namespace
+
+FrameResult RenderFrame(Host& host, const FrameRequest& request) {
+  FrameResult frame;
+  const std::uint64_t revision = host.params.Revision();
+  PF_PreRenderInput pre_input{};
+  PreRender(host, request, pre_input, frame);
   if (frame.pre_render_err == PF_Err_NONE) {
     frame.input = host.images.LayerWorld(request.format, request.downsample, request.downsample,
                                          request.row_padding);
@@ -42,31 +78,19 @@ FrameResult RenderFrame(Host& host, const FrameRequest& request) {
     if (request.output_width > 0) out_width = request.output_width;
     if (request.output_height > 0) out_height = request.output_height;
     frame.output = std::make_unique<World>(out_width, out_height, request.format, request.row_padding);
-    host.images.Lend(*frame.input);
-    host.images.Lend(*frame.output);
-    host.images.frame_input = frame.input.get();
-    host.images.frame_output = frame.output.get();
-
-    PF_SmartRenderInput input{};
-    input.output_request = pre_input.output_request;
-    input.bitdepth = pre_input.bitdepth;
-    input.pre_render_data = frame.pre_render.pre_render_data;
-    PF_SmartRenderCallbacks callbacks = SmartRenderCallbacks();
-    PF_SmartRenderExtra extra{&input, &callbacks};
-    frame.render_err = host.Send(PF_Cmd_SMART_RENDER, &extra);
-    frame.rendered = true;
-    const std::string message = ShownMessage(host.OutData());
-    if (!message.empty()) frame.message = message;
-
-    host.images.frame_input = nullptr;
-    host.images.frame_output = nullptr;
-    host.images.TakeBack(*frame.input);
-    host.images.TakeBack(*frame.output);
+    SmartRender(host, pre_input, *frame.input, *frame.output, frame);
   }
-  host.EndFrame(frame.pre_render);
-  // A frame that changed the effect's parameters (a bake) is followed by the
-  // interface update, as any parameter change is.
-  frame.update_err = host.AfterParamChange(revision);
+  EndFrame(host, revision, frame);
+  return frame;
+}
+
+FrameResult RenderFrameInto(Host& host, const FrameRequest& request, World& input, World& output) {
+  FrameResult frame;
+  const std::uint64_t revision = host.params.Revision();
+  PF_PreRenderInput pre_input{};
+  PreRender(host, request, pre_input, frame);
+  if (frame.pre_render_err == PF_Err_NONE) SmartRender(host, pre_input, input, output, frame);
+  EndFrame(host, revision, frame);
   return frame;
 }
 

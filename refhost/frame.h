@@ -36,6 +36,9 @@ struct FrameResult {
 };
 
 FrameResult RenderFrame(Host& host, const FrameRequest& request);
+// The same into worlds the caller made and keeps (of the layer's size at the
+// request's resolution and format), so repeated frames make no new worlds.
+FrameResult RenderFrameInto(Host& host, const FrameRequest& request, World& input, World& output);
 
 const PF_PreRenderCallbacks& PreRenderCallbacks();
 const PF_SmartRenderCallbacks& SmartRenderCallbacks();
