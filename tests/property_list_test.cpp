@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -181,7 +182,10 @@ TEST_F(PropertyListModuleTest, HostReadsTheListTheModuleCarries) {
   ASSERT_EQ(list.properties.size(), records.size());
   for (std::size_t i = 0; i < records.size(); ++i) {
     SCOPED_TRACE(records[i].key);
+    EXPECT_EQ(list.properties[i].vendor, "8BIM");
     EXPECT_EQ(list.properties[i].key, records[i].key);
+    EXPECT_EQ(list.properties[i].id, 0);
+    EXPECT_EQ(list.properties[i].offset, records[i].offset);
     EXPECT_EQ(std::string(list.properties[i].data.begin(), list.properties[i].data.end()),
               records[i].data);
   }
@@ -231,6 +235,14 @@ TEST_F(PropertyListModuleTest, FailedGlobalSetupIsNotComparedWithTheList) {
 }
 
 #if !defined(_WIN32)
+TEST(PropertyListFile, BuildWritesTheDocumentedBytesBesideTheModule) {
+  std::filesystem::path file = THIMBLEROUTE_MODULE_PATH;
+  file.replace_extension(".pipl");
+  std::ifstream in(file, std::ios::binary);
+  const Bytes written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(written, DocumentedList("8664"));
+}
+
 // Elsewhere than Windows the list is the file beside the module; a copy of the
 // module in a folder of its own gets whatever list the test writes beside it.
 class ModuleBesideListTest : public ::testing::Test {

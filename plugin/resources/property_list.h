@@ -34,8 +34,8 @@ constexpr std::string_view EFFECT_KIND = "eFKT";  // an After Effects effect
 constexpr A_u_short PIPL_VERSION_MAJOR = 2;
 constexpr A_u_short PIPL_VERSION_MINOR = 0;
 // Version of the host's effect interface the module is written against, 12.10.
-constexpr A_u_short EFFECT_SPEC_VERSION_MAJOR = 12;
-constexpr A_u_short EFFECT_SPEC_VERSION_MINOR = 10;
+constexpr A_u_short EFFECT_API_VERSION_MAJOR = 12;
+constexpr A_u_short EFFECT_API_VERSION_MINOR = 10;
 constexpr A_u_short EFFECT_INFO_FLAGS = 0;  // none
 // Reserved information value; the host expects 8.
 constexpr A_u_long AE_RESERVED_INFO = 8;
@@ -148,7 +148,7 @@ constexpr PropertyListBytes BuildPropertyList(std::string_view entry_key) {
   PascalString(out, "catg", EFFECT_CATEGORY);
   CString(out, entry_key, ENTRY_POINT_NAME);
   ShortPair(out, "ePVR", PIPL_VERSION_MAJOR, PIPL_VERSION_MINOR);
-  ShortPair(out, "eSVR", EFFECT_SPEC_VERSION_MAJOR, EFFECT_SPEC_VERSION_MINOR);
+  ShortPair(out, "eSVR", EFFECT_API_VERSION_MAJOR, EFFECT_API_VERSION_MINOR);
   Long(out, "eVER", EFFECT_VERSION);
   // The one record whose data (a 16-bit word) is shorter than the space it takes.
   Header(out, "eINF", 2);
