@@ -99,6 +99,11 @@ PF_Err Host::Send(PF_Cmd cmd, void* extra) {
     running_ = -1;
   }
   FinishCommand(cmd, extra);
+  if (cmd == PF_Cmd_GLOBAL_SETUP && err == PF_Err_NONE && property_list_) {
+    for (std::string& warning : CompareWithGlobalSetup(*property_list_, out_data_)) {
+      warnings_.push_back(std::move(warning));
+    }
+  }
   return err;
 }
 
@@ -200,7 +205,12 @@ const void* Host::FindSuite(const std::string& name, A_long version) const {
 std::string Host::HandleName(PF_Handle handle) const {
   if (handle == nullptr) return "null";
   const int serial = handles.Serial(handle);
-  return serial != 0 ? "h" + std::to_string(serial) : "unknown";
+  if (serial == 0) return "unknown";
+  // Appended rather than "h" + ...: GCC 12 at -O2 warns falsely (-Wrestrict) on
+  // a literal added to a temporary string.
+  std::string name = "h";
+  name += std::to_string(serial);
+  return name;
 }
 
 const char* Host::CommandName() const { return NameOf(running_); }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "ledger.h"
 #include "masks.h"
 #include "param_streams.h"
+#include "property_list.h"
 #include "trace.h"
 
 namespace refhost {
@@ -91,6 +93,12 @@ class Host {
   std::vector<std::string> Outstanding() const;
   const std::vector<std::string>& Violations() const { return ledger.Violations(); }
 
+  // The module's property list. After each successful global setup, every value
+  // of it that disagrees with what the module reported is recorded as a warning:
+  // the real host warns about these and still runs the effect.
+  void SetPropertyList(const PropertyList& list) { property_list_ = list; }
+  const std::vector<std::string>& Warnings() const { return warnings_; }
+
   // Suites by name and version, as the basic suite hands them out.
   void ServeSuite(const std::string& name, A_long version, const void* table);
   const void* FindSuite(const std::string& name, A_long version) const;
@@ -147,6 +155,8 @@ class Host {
   PF_Cmd running_ = -1;
   std::vector<PF_ParamDef> param_values_;
   std::vector<PF_ParamDef*> param_pointers_;
+  std::optional<PropertyList> property_list_;
+  std::vector<std::string> warnings_;
 };
 
 // Each fills in the callbacks and suites of one service area.
