@@ -71,7 +71,7 @@ bool ModuleExists(const std::filesystem::path& module, std::ostream& err) {
 
 }  // namespace
 
-int Run(const RunOptions& options, std::ostream& out, std::ostream& err) {
+int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) {
   Scene scene;
   try {
     scene = refhost::scene::LoadScene(options.scene);
@@ -88,7 +88,7 @@ int Run(const RunOptions& options, std::ostream& out, std::ostream& err) {
   return NotYet(err, "running a scene");
 }
 
-int Demo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
+int DemoCommand(const DemoOptions& options, std::ostream& out, std::ostream& err) {
   if (options.print_scene) {
     out << refhost::scene::DemoSceneText();
     return EXIT_OK;
@@ -104,7 +104,7 @@ int Demo(const DemoOptions& options, std::ostream& out, std::ostream& err) {
   return NotYet(err, "the demo");
 }
 
-int Info(const InfoOptions& options, std::ostream& out, std::ostream& err) {
+int InfoCommand(const InfoOptions& options, std::ostream& out, std::ostream& err) {
   if (!ModuleExists(options.module, err)) return EXIT_FAILED;
   try {
     refhost::Module module(options.module);

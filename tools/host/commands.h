@@ -30,9 +30,9 @@ struct InfoOptions {
   std::filesystem::path module;
 };
 
-int Demo(const DemoOptions& options, std::ostream& out, std::ostream& err);
-int Run(const RunOptions& options, std::ostream& out, std::ostream& err);
-int Info(const InfoOptions& options, std::ostream& out, std::ostream& err);
+int DemoCommand(const DemoOptions& options, std::ostream& out, std::ostream& err);
+int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err);
+int InfoCommand(const InfoOptions& options, std::ostream& out, std::ostream& err);
 
 // Thimbleroute.aex beside the executable if there is one, else the module this
 // program was built with.

@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   if (*out_opt) run.out = run_out;
   if (*trace_opt) run.trace = run_trace;
 
-  if (*demo_cmd) return Demo(demo, std::cout, std::cerr);
-  if (*run_cmd) return Run(run, std::cout, std::cerr);
-  return Info(info, std::cout, std::cerr);
+  if (*demo_cmd) return DemoCommand(demo, std::cout, std::cerr);
+  if (*run_cmd) return RunCommand(run, std::cout, std::cerr);
+  return InfoCommand(info, std::cout, std::cerr);
 }
