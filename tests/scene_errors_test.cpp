@@ -137,6 +137,8 @@ const BadScene BAD_SCENES[] = {
      "/layer/image", "cannot use image nowhere.png: no such file"},
 };
 
+void PrintTo(const BadScene& scene, std::ostream* os) { *os << scene.what; }
+
 class BadSceneTest : public ::testing::TestWithParam<BadScene> {};
 
 TEST_P(BadSceneTest, IsRefusedWithFilePlaceAndReason) {
@@ -163,6 +165,10 @@ TEST(SceneErrors, BadJsonGivesLineAndColumn) {
 
   EXPECT_EQ(ErrorOf("").Message().rfind("bad JSON", 0), 0u);
   EXPECT_EQ(ErrorOf("{\"layer\": 1} trailing").Where(), "line 1, column 16");
+  // A number beyond a double is a JSON error too, not a crash.
+  e = ErrorOf("{\n \"layer\": -2e999}");
+  EXPECT_EQ(e.Where(), "line 2, column 11");
+  EXPECT_EQ(e.Message(), "bad JSON: a number too large to hold");
 }
 
 TEST(SceneErrors, KeyGivenTwiceIsNamedAtItsObject) {

@@ -18,7 +18,7 @@ std::string Token(const std::string& key) {
   return out;
 }
 
-std::string Quote(const std::string& s) { return nlohmann::json(s).dump(); }
+std::string Quote(const std::string& s) { return Dump(nlohmann::json(s)); }
 
 // The parser's callback walks the document as it is read; one frame per open
 // object or array keeps what is needed to name the place of a repeated key.
@@ -51,6 +51,11 @@ std::pair<std::size_t, std::size_t> LineColumn(std::string_view text, std::size_
 
 }  // namespace
 
+std::string Dump(const nlohmann::json& value) {
+  // Messages never fail: text that is not UTF-8 is shown with replacement characters.
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
 void JsonNode::Fail(const std::string& message) const {
   throw SceneError(*file_, pointer_.empty() ? "/" : pointer_, message);
 }
@@ -61,8 +66,8 @@ JsonNode JsonNode::Child(const std::string& key, const nlohmann::json& value) co
 
 std::string JsonNode::Describe() const {
   const nlohmann::json& v = *value_;
-  if (v.is_string()) return "the string " + v.dump();
-  if (v.is_number() || v.is_boolean()) return v.dump();
+  if (v.is_string()) return "the string " + Dump(v);
+  if (v.is_number() || v.is_boolean()) return Dump(v);
   return std::string(v.is_null() ? "null" : v.type_name() == std::string("object") ? "an object" : "an array");
 }
 
@@ -128,7 +133,7 @@ std::int64_t JsonNode::Integer(std::int64_t min, std::int64_t max) const {
   }
   if (!whole) Fail("expected a whole number, found " + Describe());
   if (!in_range || result < min || result > max) {
-    Fail(v.dump() + " is outside " + std::to_string(min) + " to " + std::to_string(max));
+    Fail(Dump(v) + " is outside " + std::to_string(min) + " to " + std::to_string(max));
   }
   return result;
 }
@@ -136,7 +141,7 @@ std::int64_t JsonNode::Integer(std::int64_t min, std::int64_t max) const {
 double JsonNode::Number() const {
   if (!value_->is_number()) Fail("expected a number, found " + Describe());
   double d = value_->get<double>();
-  if (!std::isfinite(d)) Fail(value_->dump() + " is too large");
+  if (!std::isfinite(d)) Fail(Dump(*value_) + " is too large");
   return d;
 }
 
@@ -201,6 +206,21 @@ nlohmann::json ParseJson(std::string_view text, const std::string& file) {
     if (at != std::string::npos && (at = detail.find(": ", at)) != std::string::npos) detail = detail.substr(at + 2);
     throw SceneError(file, "line " + std::to_string(line) + ", column " + std::to_string(column),
                      "bad JSON: " + detail);
+  } catch (const nlohmann::json::out_of_range& e) {
+    // A number too large for a double ("1e999"): the library names the literal but
+    // not its place, so the place is where the literal first appears.
+    std::string detail = e.what();
+    std::string where = "/";
+    std::size_t open = detail.find('\'');
+    std::size_t close = detail.rfind('\'');
+    if (open != std::string::npos && close > open + 1) {
+      std::size_t at = text.find(detail.substr(open + 1, close - open - 1));
+      if (at != std::string_view::npos) {
+        auto [line, column] = LineColumn(text, at + 1);
+        where = "line " + std::to_string(line) + ", column " + std::to_string(column);
+      }
+    }
+    throw SceneError(file, where, "bad JSON: a number too large to hold");
   }
 }
 

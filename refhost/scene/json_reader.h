@@ -48,6 +48,9 @@ class JsonNode {
   const std::string* file_;
 };
 
+// A value as JSON text for messages.
+std::string Dump(const nlohmann::json& value);
+
 // Parses JSON text: a syntax error, or a key that appears twice in one object (the
 // parser would silently keep the last), fails with the file and where.
 nlohmann::json ParseJson(std::string_view text, const std::string& file);

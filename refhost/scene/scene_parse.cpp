@@ -195,7 +195,7 @@ class Parser {
   void ParseParams(const JsonNode& node) {
     std::vector<const char*> keys;
     for (const ParamInfo& p : Params()) keys.push_back(p.key);
-    if (!node.Value().is_object()) node.Fail("expected an object of parameter values, found " + node.Value().dump());
+    if (!node.Value().is_object()) node.Fail("expected an object of parameter values, found " + Dump(node.Value()));
     for (const auto& [key, value] : node.Value().items()) {
       if (FindParam(key) == nullptr) {
         std::string list;
@@ -246,7 +246,7 @@ class Parser {
       }
       case ParamKind::PERCENT:
         value.number = node.Number();
-        if (value.number < 0 || value.number > 100) node.Fail(node.Value().dump() + " is outside 0 to 100 per cent");
+        if (value.number < 0 || value.number > 100) node.Fail(Dump(node.Value()) + " is outside 0 to 100 per cent");
         return value;
       case ParamKind::ANGLE:
         value.number = Fixed(node, "degrees");
@@ -419,7 +419,7 @@ class Parser {
       if (d == 16) return Depth::BITS_16;
       if (d == 32) return Depth::FLOAT_32;
     }
-    node.Fail("the depth is 8, 16 or 32 (float), not " + node.Value().dump());
+    node.Fail("the depth is 8, 16 or 32 (float), not " + Dump(node.Value()));
   }
 
   std::pair<int, int> Downsample(const JsonNode& node) {
@@ -443,14 +443,14 @@ class Parser {
 
   std::int64_t PositiveInteger(const JsonNode& node, const char* what) {
     if (node.Value().is_number() && node.Value().get<double>() <= 0) {
-      node.Fail(std::string(what) + " must be at least 1, not " + node.Value().dump());
+      node.Fail(std::string(what) + " must be at least 1, not " + Dump(node.Value()));
     }
     return node.Integer(1, A_LONG_MAX);
   }
 
   double Coordinate(const JsonNode& node) {
     double v = node.Number();
-    if (v < -MAX_COORDINATE || v > MAX_COORDINATE) node.Fail(node.Value().dump() + " is outside -1000000 to 1000000 pixels");
+    if (v < -MAX_COORDINATE || v > MAX_COORDINATE) node.Fail(Dump(node.Value()) + " is outside -1000000 to 1000000 pixels");
     return v;
   }
 
@@ -462,7 +462,7 @@ class Parser {
   double Fixed(const JsonNode& node, const char* unit) {
     double v = node.Number();
     if (v < FIXED_MIN || v > FIXED_MAX) {
-      node.Fail(node.Value().dump() + " " + unit + " does not fit the host's fixed-point values (-32768 to 32767.99)");
+      node.Fail(Dump(node.Value()) + " " + unit + " does not fit the host's fixed-point values (-32768 to 32767.99)");
     }
     return v;
   }
@@ -476,7 +476,7 @@ class Parser {
     return {text.size() == 9 ? byte(7) : A_u_char{255}, byte(1), byte(3), byte(5)};
   }
 
-  static std::string Quote(const std::string& s) { return nlohmann::json(s).dump(); }
+  static std::string Quote(const std::string& s) { return Dump(nlohmann::json(s)); }
   static std::string Size(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
   static std::string Count(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
