@@ -199,7 +199,7 @@ TEST(SceneErrors, MissingFileIsNamed) {
     refhost::scene::LoadScene("no-such-scene.json");
     FAIL();
   } catch (const SceneError& e) {
-    EXPECT_EQ(std::string(e.what()), "no-such-scene.json: /: no such file");
+    EXPECT_EQ(std::string(e.what()), "no-such-scene.json: no such file");
   }
 }
 

@@ -39,9 +39,11 @@ class JsonNode {
   bool Bool() const;
   std::string String() const;
 
+  // The value found, for messages: "the string \"64\"", "an array", "null".
+  std::string Describe() const;
+
  private:
   JsonNode Child(const std::string& key, const nlohmann::json& value) const;
-  std::string Describe() const;  // the kind of value found, for messages
 
   const nlohmann::json* value_;
   std::string pointer_;

@@ -50,7 +50,7 @@ const ParamSetting* Scene::FindSetting(ParamId id) const {
 }
 
 SceneError::SceneError(std::string file, std::string where, std::string message)
-    : std::runtime_error(file + ": " + where + ": " + message),
+    : std::runtime_error(file + ": " + (where.empty() ? "" : where + ": ") + message),
       file_(std::move(file)),
       where_(std::move(where)),
       message_(std::move(message)) {}

@@ -176,7 +176,8 @@ struct Scene {
 };
 
 // What is wrong with a scene: the file, the place in it (a JSON pointer, or line
-// and column for a JSON syntax error) and what.
+// and column for a JSON syntax error; empty when the file itself cannot be read)
+// and what.
 class SceneError : public std::runtime_error {
  public:
   SceneError(std::string file, std::string where, std::string message);

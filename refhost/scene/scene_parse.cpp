@@ -195,7 +195,7 @@ class Parser {
   void ParseParams(const JsonNode& node) {
     std::vector<const char*> keys;
     for (const ParamInfo& p : Params()) keys.push_back(p.key);
-    if (!node.Value().is_object()) node.Fail("expected an object of parameter values, found " + Dump(node.Value()));
+    if (!node.Value().is_object()) node.Fail("expected an object of parameter values, found " + node.Describe());
     for (const auto& [key, value] : node.Value().items()) {
       if (FindParam(key) == nullptr) {
         std::string list;
@@ -501,12 +501,12 @@ Scene ParseScene(std::string_view text, const std::string& file, const std::file
 
 Scene LoadScene(const std::filesystem::path& file) {
   std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) throw SceneError(file.string(), "/", "no such file");
-  if (std::filesystem::is_directory(file, ec)) throw SceneError(file.string(), "/", "is a folder, not a scene file");
+  if (!std::filesystem::exists(file, ec)) throw SceneError(file.string(), "", "no such file");
+  if (std::filesystem::is_directory(file, ec)) throw SceneError(file.string(), "", "is a folder, not a scene file");
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw SceneError(file.string(), "/", "cannot open the file");
+  if (!in) throw SceneError(file.string(), "", "cannot open the file");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw SceneError(file.string(), "/", "cannot read the file");
+  if (in.bad()) throw SceneError(file.string(), "", "cannot read the file");
   std::filesystem::path dir = file.parent_path();
   return ParseScene(text, file.string(), dir.empty() ? std::filesystem::path(".") : dir);
 }
