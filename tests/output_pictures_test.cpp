@@ -70,7 +70,9 @@ TEST(ContactSheets, FramesInRowsOverACheckerboard) {
     if (i != 1) {
       for (auto& p : std::get<std::vector<PF_Pixel8>>(frame.pixels)) p = {255, 255, 0, 0};
     }
-    cells.push_back({std::move(frame), "t" + std::to_string(i)});
+    std::string label = "t";
+    label += std::to_string(i);
+    cells.push_back({std::move(frame), label});
   }
   DrawContactSheet(dir / "sheet.png", cells, 2, 100);
   PngSamples png = ReadPngSamples(dir / "sheet.png");

@@ -17,7 +17,10 @@ namespace {
 // a crash) is recognisable: ".<name>.XXXXXX.tmp".
 std::filesystem::path MakeTempBeside(const std::filesystem::path& target) {
   std::filesystem::path dir = target.parent_path();
-  std::string name = "." + target.filename().string() + ".XXXXXX.tmp";
+  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on "literal" + string.
+  std::string name = ".";
+  name += target.filename().string();
+  name += ".XXXXXX.tmp";
   std::string pattern = (dir.empty() ? std::filesystem::path(name) : dir / name).string();
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
