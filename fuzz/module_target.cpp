@@ -40,7 +40,7 @@ namespace {
 
 constexpr int MAX_ACTIONS = 40;
 // Segment measurements (a host-side sampling of one segment each) per input.
-constexpr long long WORK_BUDGET = 20000;
+constexpr long long WORK_BUDGET = 8000;
 constexpr A_long MAX_LAYER_SIDE = 40;
 // The guide's largest footprint: 17 columns by at most 17 rows.
 constexpr long MARKER_PIXELS = 17 * 17;
@@ -190,7 +190,7 @@ enum Action {
 class Driver {
  public:
   explicit Driver(FuzzInput& in) : in_(in), host_(&EntryPointFunc) {
-    host_.trace.SetEnabled(false);
+    host_.trace.SetEnabled(Tracing());
   }
 
   void Run() {
@@ -226,7 +226,25 @@ class Driver {
   PF_Err Command(const char* name, PF_Cmd cmd, void* extra = nullptr) {
     const PF_Err err = host_.Send(cmd, extra);
     Tell("%s -> %d", name, err);
+    TellFailedCalls();
     return err;
+  }
+
+  // When tracing: the host calls that failed since the last look, and why.
+  void TellFailedCalls() {
+    if (!Tracing()) return;
+    for (const refhost::TraceEntry& entry : host_.trace.Entries()) {
+      // Error codes only: these two answer with a count or a size.
+      const bool coded = entry.call != "sprintf" && entry.call != "host_get_handle_size";
+      if (entry.injected || (coded && entry.result.is_number_integer() && entry.result != 0)) {
+        Tell("  %s%s", refhost::ToJson(entry).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str(), entry.injected ? " (injected)" : "");
+      }
+    }
+    const std::vector<std::string>& violations = host_.Violations();
+    for (; told_violations_ < violations.size(); ++told_violations_) {
+      Tell("  misuse: %s", violations[told_violations_].c_str());
+    }
+    host_.trace.Clear();
   }
 
   // Gives false when the host would send nothing more.
@@ -646,6 +664,7 @@ class Driver {
     const refhost::FrameResult frame = refhost::RenderFrame(host_, request);
     Tell("  -> pre-render %d, render %d, update %d", frame.pre_render_err, frame.render_err,
          frame.update_err);
+    TellFailedCalls();
     if (!frame.rendered) return;
     const refhost::World& input = *frame.input;
     const refhost::World& output = *frame.output;
@@ -723,6 +742,7 @@ class Driver {
   bool faults_used_ = false;
   bool outputs_touched_ = false;  // Point or Angle were edited directly
   long long budget_ = WORK_BUDGET;
+  std::size_t told_violations_ = 0;
   std::map<PF_PathID, int> segments_;  // the layer's masks and their segment counts
 };
 
