@@ -109,10 +109,23 @@ class Seed:
         self.time(t)
         self.pick(len(TIME_SCALES), TIME_SCALES.index(scale))
 
-    def clock(self, scale, current, step, total):
+    def near_whole(self, scale_index, less, fraction_index, delta):
+        """A key time near a fraction of a large scale: the scale less `less`."""
         self.bool(False)
-        self.pick(len(TIME_SCALES), TIME_SCALES.index(scale))
-        self.time(current)
+        self.pick(LARGE_TIME_SCALES, scale_index)
+        self.in_range(0, 3, less)
+        self.pick(SCALE_FRACTIONS, fraction_index)
+        self.in_range(-2, 2, delta)
+
+    def clock(self, scale, current, step, total, near=None):
+        """`near`: the scale and time from near_whole(*near) in place of scale and current."""
+        if near is not None:
+            self.bool(True)
+            self.near_whole(*near)
+        else:
+            self.bool(False)
+            self.pick(len(TIME_SCALES), TIME_SCALES.index(scale))
+            self.time(current)
         raw_step = 0 if step in CLOCK_STEPS else step
         self.bits("i", raw_step)
         self.pick(len(CLOCK_STEPS), CLOCK_STEPS.index(step if step in CLOCK_STEPS else "raw"))
@@ -211,9 +224,22 @@ class Seed:
         if how in (KEYFRAME, KEYFRAME_UNCHECKED):
             self.key_time(*at)
 
-    def frame(self, time=0, depth="8", downsample=(1, 1), padding=0, bake=False):
+    def mask_keyframe(self, masks, index, dx, dy, near):
+        """A keyframe of the index-th of `masks` masks, moved by (dx, dy), at near_whole(*near)."""
+        self.action("MASK_KEYFRAME")
+        self.in_range(0, masks - 1, index)
+        self.coordinate(dx)
+        self.coordinate(dy)
+        self.near_whole(*near)
+
+    def frame(self, time=0, depth="8", downsample=(1, 1), padding=0, bake=False, at_clock=None):
+        """at_clock: the frame at the clock's time plus this (-2..2) in place of `time`."""
         self.action("BAKE" if bake else "FRAME")
-        self.time(time)
+        if at_clock is not None:
+            self.in_range(0, 4, 3)
+            self.in_range(-2, 2, at_clock)
+        else:
+            self.time(time)
         self.pick(3, FORMATS.index(depth))
         self.in_range(1, 3, downsample[0])
         self.in_range(1, 4, downsample[1])
@@ -333,6 +359,25 @@ def lifecycle():
     return s
 
 
+def close_instants():
+    """Mask and Offset keyframes at (q-3)/(q-2) and (q-1)/q and a frame at (q-2)/(q-1),
+    q = 1000000007: three instants in order that a double cannot tell apart."""
+    s = Seed()
+    whole = 4  # SCALE_FRACTIONS[4] is 1.0
+    s.start(clock=(None, None, 1, 10, (6, 1, whole, -1)),
+            masks=[dict(mask_id=5, closed=False, vertices=[(2, 2), (30, 20)])])
+    s.mask_keyframe(1, 0, 0, 0, (6, 2, whole, -1))
+    s.mask_keyframe(1, 0, 4, 1, (6, 0, whole, -1))
+    s.param(PATH, value=5)
+    s.param(GUIDE, value=1)
+    s.param(PERCENT, how=KEYFRAME, value=100, at=(1, 30))
+    s.frame(at_clock=0, depth="32")
+    s.param(PERCENT, how=UNKEY, value=0)
+    s.param(PERCENT, how=KEYFRAME, value=0, at=(0, 1))
+    s.frame(at_clock=0, depth="16", bake=True)
+    return s
+
+
 SEEDS = {
     "open-path-guide": open_path_guide,
     "closed-path-bake": closed_path_bake,
@@ -340,6 +385,7 @@ SEEDS = {
     "faults": faults,
     "odd-values": odd_values,
     "lifecycle": lifecycle,
+    "close-instants": close_instants,
 }
 
 if __name__ == "__main__":

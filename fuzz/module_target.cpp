@@ -119,7 +119,7 @@ const refhost::AcquireQuirk QUIRKS[] = {refhost::AcquireQuirk::UNAVAILABLE,
                                         refhost::AcquireQuirk::NULL_WITHOUT_ERROR};
 
 // Selectors the effect does not handle, and some no host has.
-const PF_Cmd OTHER_SELECTORS[] = {PF_Cmd_GLOBAL_SETDOWN - 1, PF_Cmd_DO_DIALOG, PF_Cmd_FRAME_SETUP,
+const PF_Cmd OTHER_SELECTORS[] = {PF_Cmd_UNUSED_0, PF_Cmd_DO_DIALOG, PF_Cmd_FRAME_SETUP,
                                   PF_Cmd_RENDER, PF_Cmd_FRAME_SETDOWN, PF_Cmd_EVENT,
                                   PF_Cmd_GET_EXTERNAL_DEPENDENCIES, PF_Cmd_QUERY_DYNAMIC_FLAGS,
                                   PF_Cmd_AUDIO_RENDER, PF_Cmd_AUDIO_SETUP, PF_Cmd_AUDIO_SETDOWN,
@@ -237,7 +237,9 @@ class Driver {
       // Error codes only: these two answer with a count or a size.
       const bool coded = entry.call != "sprintf" && entry.call != "host_get_handle_size";
       if (entry.injected || (coded && entry.result.is_number_integer() && entry.result != 0)) {
-        Tell("  %s%s", refhost::ToJson(entry).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str(), entry.injected ? " (injected)" : "");
+        const std::string line = refhost::ToJson(entry).dump(
+            -1, ' ', false, nlohmann::json::error_handler_t::replace);
+        Tell("  %s%s", line.c_str(), entry.injected ? " (injected)" : "");
       }
     }
     const std::vector<std::string>& violations = host_.Violations();
@@ -496,7 +498,8 @@ class Driver {
     const PF_PathID id = in_.Pick(ids);
     if (id == 0 || host_.masks.Has(id)) return;
     const bool closed = in_.Bool();
-    const std::size_t counts[] = {0, 1, 2, 3, 4, 5, in_.InRange<std::size_t>(6, 24), 100, 1000, 4000};
+    const std::size_t some = in_.InRange<std::size_t>(6, 24);
+    const std::size_t counts[] = {0, 1, 2, 3, 4, 5, some, 100, 1000, 4000};
     const std::size_t count = in_.Pick(counts);
     std::vector<refhost::PathVertex> vertices = Vertices(count);
     Tell("mask %u, %s, %zu vertices, first at %g, %g", id, closed ? "closed" : "open", count,
@@ -593,9 +596,9 @@ class Driver {
     // The effect writes Point and Angle; a user edits them only as the host lets
     // one, so any value in them that is not a number can only be the effect's.
     if (output && how >= 3) how -= 3;
-    Tell("param %d (%s): %g | %g, %g", index,
-         how == 0 ? "set" : how == 1 ? "keyframe" : how == 2 ? "unkey" : how == 3 ? "set unchecked" : "keyframe unchecked",
-         value.one_d, value.two_d.x, value.two_d.y);
+    const char* const hows[] = {"set", "keyframe", "unkey", "set unchecked", "keyframe unchecked"};
+    Tell("param %d (%s): %g | %g, %g", index, hows[how], value.one_d, value.two_d.x,
+         value.two_d.y);
     switch (how) {
       case 0:
         Edit([&](refhost::ParamStreams& p) { return p.SetValue(index, value); });
@@ -641,7 +644,9 @@ class Driver {
     const A_long width = refhost::ScaledSize(host_.images.LayerWidth(), request.downsample);
     const A_long height = refhost::ScaledSize(host_.images.LayerHeight(), request.downsample);
     if (width > 0 && in_.InRange(0, 3) == 0) request.output_width = in_.InRange<A_long>(1, width);
-    if (height > 0 && in_.InRange(0, 3) == 0) request.output_height = in_.InRange<A_long>(1, height);
+    if (height > 0 && in_.InRange(0, 3) == 0) {
+      request.output_height = in_.InRange<A_long>(1, height);
+    }
 
     const PF_PathID path = ValueAtFrame(PARAM_PATH, request.time).u.path_d.path_id;
     const bool guide = ValueAtFrame(PARAM_GUIDE, request.time).u.bd.value != 0;
@@ -717,18 +722,21 @@ class Driver {
     const std::vector<refhost::ParamKeyframe> angles = host_.params.Keyframes(PARAM_ANGLE);
     for (const refhost::ParamKeyframe& k : points) {
       if (!std::isfinite(k.value.two_d.x) || !std::isfinite(k.value.two_d.y)) {
-        Finding("a Point keyframe that is not a finite number at time " + std::to_string(k.time.value));
+        Finding("a Point keyframe that is not a finite number at time " +
+                std::to_string(k.time.value));
       }
     }
     for (const refhost::ParamKeyframe& k : angles) {
       if (!std::isfinite(k.value.one_d)) {
-        Finding("an Angle keyframe that is not a finite number at time " + std::to_string(k.time.value));
+        Finding("an Angle keyframe that is not a finite number at time " +
+                std::to_string(k.time.value));
       }
     }
     if (faults_used_ || outputs_touched_) return;
     bool same = points.size() == angles.size();
     for (std::size_t i = 0; same && i < points.size(); ++i) {
-      same = points[i].time.value == angles[i].time.value && points[i].time.scale == angles[i].time.scale;
+      same = points[i].time.value == angles[i].time.value &&
+             points[i].time.scale == angles[i].time.scale;
     }
     if (!same) {
       Finding("a bake keyed Point " + std::to_string(points.size()) + " times and Angle " +

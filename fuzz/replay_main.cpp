@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
         return 2;
       }
-      const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
       std::fprintf(stderr, "%s\n", file.string().c_str());
       LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++replayed;

@@ -48,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const refhost::scene::Scene scene = refhost::scene::ParseScene(text, "fuzz.json", images);
     refhost::scene::DescribeScene(scene);
     if (FramesRendered(scene) <= MAX_PLANNED_FRAMES) {
-      for (const refhost::scene::Step& step : scene.steps) refhost::scene::DescribeStep(scene, step);
+      for (const refhost::scene::Step& step : scene.steps) {
+        refhost::scene::DescribeStep(scene, step);
+      }
       refhost::scene::PlanOutputs(scene);
     }
   } catch (const refhost::scene::SceneError&) {

@@ -136,7 +136,10 @@ std::vector<PathVertex> MaskModel::ShapeAt(PF_PathID id, A_long time, A_u_long t
   const Keyframe& a = keys[after - 1];
   const Keyframe& b = keys[after];
   if (Compare(a.time, t) == 0) return a.vertices;
-  const double u = (Seconds(t) - Seconds(a.time)) / (Seconds(b.time) - Seconds(a.time));
+  // Instants a double cannot tell apart (large scales, a few units apart) have no
+  // span in seconds: t then takes the earlier shape rather than 0 / 0.
+  const double span = Seconds(b.time) - Seconds(a.time);
+  const double u = span > 0.0 ? (Seconds(t) - Seconds(a.time)) / span : 0.0;
   std::vector<PathVertex> shape(a.vertices.size());
   for (std::size_t i = 0; i < shape.size(); ++i) {
     shape[i].position = Mix(a.vertices[i].position, b.vertices[i].position, u);

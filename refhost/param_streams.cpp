@@ -398,8 +398,10 @@ std::optional<AEGP_StreamVal2> ParamStreams::ValueAt(PF_ParamIndex index, A_Time
   if (next == keys.end() || SameInstant(from.time, time) || !Linear(stream->def.param_type)) {
     return from.value;
   }
-  const double fraction =
-      (Seconds(time) - Seconds(from.time)) / (Seconds(next->time) - Seconds(from.time));
+  // Instants a double cannot tell apart (large scales, a few units apart) have no
+  // span in seconds: the time then takes the earlier value rather than 0 / 0.
+  const double span = Seconds(next->time) - Seconds(from.time);
+  const double fraction = span > 0.0 ? (Seconds(time) - Seconds(from.time)) / span : 0.0;
   return Between(stream->def.param_type, from.value, next->value, fraction);
 }
 

@@ -1,6 +1,7 @@
 // The reference host's parameter streams: values over time, check-out and check-in,
 // the copies add_param keeps, flags and revisions. The module side is played by a
 // test entry point, with the effect's own parameter setup linked in-process.
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -135,6 +136,22 @@ TEST_F(ParamStreamsTest, CheckoutInterpolatesSlidersAnglesAndPointAndHoldsTheRes
     EXPECT_EQ(def.uu.id, q.index);
   }
   ExpectClean();
+}
+
+// Values that must still read as numbers: a time between keyframes at instants a
+// double cannot tell apart (1000000004/1000000005 < 1000000005/1000000006 <
+// 1000000006/1000000007), and a value that is not a number, which only a test stores.
+TEST_F(ParamStreamsTest, CheckoutReadsNumbersBetweenCloseInstantsAndForNaN) {
+  ASSERT_TRUE(params_.SetKeyframes(PARAM_OFFSET_PERCENT,
+                                   {{{1000000004, 1000000005}, OneDValue(10)},
+                                    {{1000000006, 1000000007}, OneDValue(90)}}));
+  PF_ParamDef def{};
+  ASSERT_TRUE(params_.Checkout(PARAM_OFFSET_PERCENT, 1000000005, 1, 1000000006, def));
+  EXPECT_EQ(def.u.fd.value, FIXED(10));
+
+  ASSERT_TRUE(params_.SetValueUnchecked(PARAM_OFFSET_ANGLE, OneDValue(std::nan(""))));
+  ASSERT_TRUE(params_.Checkout(PARAM_OFFSET_ANGLE, 0, 1, 1, def));
+  EXPECT_EQ(def.u.ad.value, 0);
 }
 
 TEST_F(ParamStreamsTest, CommandParamsCarryTheValuesAtTheCommandsTime) {

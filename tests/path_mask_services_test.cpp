@@ -409,6 +409,18 @@ TEST(MaskModel, KeyedShapesAreHeldOutsideTheirKeyframesAndLinearBetween) {
   }
 }
 
+// 1000000004/1000000005 < 1000000005/1000000006 < 1000000006/1000000007, and all
+// three are the same double: the span between the keyframes is 0 seconds.
+TEST(MaskModel, InstantsADoubleCannotTellApartTakeTheEarlierShape) {
+  MaskModel masks;
+  masks.Add(MASK, false, Line(100, 0));
+  masks.AddKeyframe(MASK, {1000000004, 1000000005}, Line(100, 0));
+  masks.AddKeyframe(MASK, {1000000006, 1000000007}, Line(300, 0));
+  const std::vector<PathVertex> shape = masks.ShapeAt(MASK, 1000000005, 1000000006);
+  ASSERT_EQ(shape.size(), 2u);
+  EXPECT_DOUBLE_EQ(shape[1].position.x, 100);
+}
+
 TEST(MaskModel, RejectsMasksTheHostCouldNotHoldWithAClearMessage) {
   MaskModel masks;
   masks.Add(MASK, true, Line(10, 0));
