@@ -287,8 +287,10 @@ class Driver {
         break;
       case ABOUT: Command("about", PF_Cmd_ABOUT); break;
       case GENERAL: {
+        // A text longer than return_msg holds, or none at all.
         const std::string text = in_.Text(300);
-        Command("completely general", PF_Cmd_COMPLETELY_GENERAL, const_cast<char*>(text.c_str()));
+        Command("completely general", PF_Cmd_COMPLETELY_GENERAL,
+                text.empty() ? nullptr : const_cast<char*>(text.c_str()));
         break;
       }
       case OTHER_SELECTOR: {
