@@ -25,7 +25,7 @@ struct Depth {
   const char* name;
   PF_PixelFormat format;
   long marker_pixels;    // painted by a marker that lies wholly inside the world
-  long corner_pixels;    // painted by a marker centred on a corner pixel
+  long corner_pixels;    // painted by a marker centred on a corner pixel of the world
   A_long marker_width;   // columns the marker spans; it always spans 15 rows
   const void* colour;    // the guide colour as the depth stores it
 };
@@ -89,8 +89,8 @@ inline bool StillLeftovers(const refhost::World& world) {
   return true;
 }
 
-// A layer with an open and a closed mask, an instance of the effect on it, and
-// output worlds that come with leftovers.
+// A test-card layer with an open and a closed mask, whose frames get output
+// worlds that come with leftovers. The effect instance is started by the caller.
 inline void SetUpLayer(refhost::Host& host, A_long width, A_long height,
                        std::vector<refhost::Vec2> open_path, std::vector<refhost::Vec2> closed_path) {
   host.SetTestCardLayer(width, height);
