@@ -14,6 +14,7 @@ void FaultPlan::Clear() {
   failures_.clear();
   seen_.clear();
   quirks_.clear();
+  reported_format_.reset();
 }
 
 std::optional<PF_Err> FaultPlan::OnCall(const std::string& call) {

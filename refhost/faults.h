@@ -29,6 +29,10 @@ class FaultPlan {
   void MakeSuiteUnavailable(const std::string& suite, A_long version) {
     SetAcquireQuirk(suite, version, AcquireQuirk::UNAVAILABLE);
   }
+  // PF_GetPixelFormat reports `format` for every world, so the module can be
+  // handed a world of a format it does not render.
+  void ReportPixelFormat(PF_PixelFormat format) { reported_format_ = format; }
+  std::optional<PF_PixelFormat> ReportedPixelFormat() const { return reported_format_; }
   void Clear();
 
   // Counts one call of `call`; gives the code to fail it with, if any.
@@ -40,6 +44,7 @@ class FaultPlan {
   std::map<std::pair<std::string, int>, PF_Err> failures_;
   std::map<std::string, int> seen_;
   std::map<std::pair<std::string, A_long>, AcquireQuirk> quirks_;
+  std::optional<PF_PixelFormat> reported_format_;
 };
 
 }  // namespace refhost
