@@ -36,4 +36,8 @@ int FaultPlan::Seen(const std::string& call) const {
   return it == seen_.end() ? 0 : it->second;
 }
 
+bool FaultPlan::LatestFails(const std::string& call) const {
+  return failures_.count({call, Seen(call)}) != 0;
+}
+
 }  // namespace refhost

@@ -39,6 +39,9 @@ class FaultPlan {
   std::optional<PF_Err> OnCall(const std::string& call);
   std::optional<AcquireQuirk> QuirkFor(const std::string& suite, A_long version) const;
   int Seen(const std::string& call) const;
+  // Whether the latest call of `call` counted is one set to fail: for a give-back
+  // call, whose work is done even when it fails, to leave out what a failure would.
+  bool LatestFails(const std::string& call) const;
 
  private:
   std::map<std::pair<std::string, int>, PF_Err> failures_;

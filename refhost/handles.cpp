@@ -59,6 +59,18 @@ const std::byte* HandleTable::Bytes(PF_Handle handle) const {
   return block != nullptr && !block->disposed ? block->bytes.get() : nullptr;
 }
 
+std::optional<A_u_longlong> HandleTable::RoomAt(const void* address) const {
+  const auto* at = static_cast<const std::byte*>(address);
+  for (const auto& entry : blocks_) {
+    const Block& block = *entry.second;
+    if (block.disposed) continue;
+    const std::byte* begin = block.bytes.get();
+    const std::byte* end = begin + block.size;
+    if (at >= begin && at < end) return static_cast<A_u_longlong>(end - at);
+  }
+  return std::nullopt;
+}
+
 std::vector<PF_Handle> HandleTable::Live() const {
   std::vector<PF_Handle> live;
   for (const auto& [handle, block] : blocks_) {
