@@ -315,9 +315,11 @@ class SceneRun {
 
   std::string AsExpected() const { return "failed as expected: " + expected_; }
 
-  Progress MakeProgress(std::string what, std::size_t total) {
-    return Progress(settings_.progress != nullptr ? *settings_.progress : out_, settings_.progress != nullptr,
-                    std::move(what), total);
+  // A progress line, drawn only where the settings ask for one and only when
+  // `wanted` (a single frame needs none).
+  Progress MakeProgress(std::string what, std::size_t total, bool wanted = true) {
+    return Progress(settings_.progress != nullptr ? *settings_.progress : out_,
+                    wanted && settings_.progress != nullptr, std::move(what), total);
   }
 
   // A user's change: the value at the current time (a keyframe there if the
@@ -342,7 +344,8 @@ class SceneRun {
     const std::vector<A_long> times = render.Times(scene_.time.step);
     const Clock::time_point start = Clock::now();
     std::vector<output::SheetCell> cells;
-    Progress progress = MakeProgress("render " + step.name, times.size());
+    Progress progress = MakeProgress("render " + step.name, times.size(), times.size() > 1);
+    progress.Update(0);
     for (std::size_t i = 0; i < times.size(); ++i) {
       refhost::FrameResult frame =
           refhost::RenderFrame(host_, Request(times[i], render.depth, render.downsample_x, render.downsample_y));
@@ -390,10 +393,9 @@ class SceneRun {
     if (!Outcome(step, "PF_Cmd_UPDATE_PARAMS_UI", err, ShownMessage(host_.OutData()))) return AsExpected();
 
     // The bake is one render command; its progress cannot be seen from outside.
-    Progress progress = MakeProgress("bake " + step.name, 0);
-    progress.Show("baking the layer's " + std::to_string((std::int64_t{scene_.time.duration} + scene_.time.step - 1) /
-                                                         scene_.time.step) +
-                  " frames...");
+    Progress progress = MakeProgress("bake " + step.name + ":", 0);
+    const std::int64_t frames = (std::int64_t{scene_.time.duration} + scene_.time.step - 1) / scene_.time.step;
+    progress.Show("walking the layer's " + std::to_string(frames) + " frames...");
     const Clock::time_point start = Clock::now();
     refhost::FrameResult frame =
         refhost::RenderFrame(host_, Request(bake.time, bake.depth, bake.downsample_x, bake.downsample_y));
