@@ -382,6 +382,12 @@ std::optional<AEGP_StreamVal2> ParamStreams::ValueAt(PF_ParamIndex index, A_Time
   return Between(stream->def.param_type, from.value, next->value, fraction);
 }
 
+std::optional<AEGP_StreamVal2> ParamStreams::StaticValue(PF_ParamIndex index) const {
+  const Stream* stream = Find(index);
+  if (stream == nullptr || stream->def.param_type == PF_Param_LAYER) return std::nullopt;
+  return stream->static_value.value_or(DefaultOf(*stream));
+}
+
 bool ParamStreams::Checkout(PF_ParamIndex index, A_long time, A_long /*time_step*/,
                             A_u_long time_scale, PF_ParamDef& param) const {
   const Stream* stream = Find(index);
