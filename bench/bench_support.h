@@ -5,7 +5,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -22,6 +26,40 @@ extern "C" PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out
 namespace bench {
 
 constexpr PF_PathID MASK = 1;
+
+// The machine is shared, so the figures compare what was measured side by side:
+// each benchmark alternates the things it compares within every iteration and
+// times each on the thread's own CPU clock, which other processes do not advance.
+// The median over the iterations is what is reported.
+inline double ThreadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+class Samples {
+ public:
+  // Times `work`, adding its CPU seconds (divided by `per`) as one sample.
+  template <class Work>
+  void Time(Work&& work, double per = 1.0) {
+    const double start = ThreadSeconds();
+    work();
+    seconds_.push_back((ThreadSeconds() - start) / per);
+  }
+  double Median() const {
+    if (seconds_.empty()) return 0.0;
+    std::vector<double> sorted = seconds_;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    return sorted[sorted.size() / 2];
+  }
+
+ private:
+  std::vector<double> seconds_;
+};
+
+// Heap allocations made by the module's own code while a command runs (never
+// inside a host callback), counted by the benchmark's operator new.
+std::int64_t ModuleAllocations();
 
 // A closed polygon of `segments` curved edges around the layer's centre: a
 // circle of Bézier arcs, so every segment has real length and curvature.

@@ -13,6 +13,7 @@ PF_Handle HandleTable::New(A_u_longlong size) {
   block->serial = next_serial_++;
   PF_Handle handle = &block->master;
   blocks_.emplace(handle, std::move(block));
+  live_.insert(handle);
   return handle;
 }
 
@@ -43,6 +44,7 @@ void HandleTable::Dispose(PF_Handle handle) {
   block->disposed = true;
   block->bytes.reset();
   block->master = nullptr;
+  live_.erase(handle);
 }
 
 int HandleTable::Serial(PF_Handle handle) const {
@@ -71,12 +73,6 @@ std::optional<A_u_longlong> HandleTable::RoomAt(const void* address) const {
   return std::nullopt;
 }
 
-std::vector<PF_Handle> HandleTable::Live() const {
-  std::vector<PF_Handle> live;
-  for (const auto& [handle, block] : blocks_) {
-    if (!block->disposed) live.push_back(handle);
-  }
-  return live;
-}
+std::vector<PF_Handle> HandleTable::Live() const { return {live_.begin(), live_.end()}; }
 
 }  // namespace refhost

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "../plugin/host/host_contract.h"
@@ -48,6 +49,9 @@ class HandleTable {
 
   // Keyed by the handle; disposed blocks keep their entry so addresses are never reused.
   std::map<PF_Handle, std::unique_ptr<Block>> blocks_;
+  // The live ones alone: the host asks for them after every command, and the
+  // disposed entries grow with every frame rendered.
+  std::set<PF_Handle> live_;
   int next_serial_ = 1;
 };
 
