@@ -205,6 +205,8 @@ TEST(SceneRun, BakeWritesPointAndAngleKeyframesInLayerPixelsAtAnyResolution) {
     }
     json keyframes = ReadJson(bakes / (std::string(name) + "-keyframes.json"));
     const json& point = Stream(keyframes, "point");
+    // The static value stays the default, the layer's centre, beside the keyframes.
+    EXPECT_EQ(point["value"], json::parse("[32.0, 24.0]"));
     ASSERT_EQ(point["keyframes"].size(), 10u);
     EXPECT_EQ(point["keyframes"][9]["time"], 9);
     EXPECT_DOUBLE_EQ(point["keyframes"][9]["seconds"].get<double>(), 0.9);
@@ -350,6 +352,8 @@ const ScenarioMistake MISTAKES[] = {
     {"suite the host does not offer", R"([{"suite_unavailable": {"suite": "PF Path Data"}}, {"render": {"time": 0}}])",
      "/steps/0/suite_unavailable/suite: the host offers no suite \"PF Path Data\" version 1"},
 };
+
+void PrintTo(const ScenarioMistake& mistake, std::ostream* os) { *os << mistake.what; }
 
 class ScenarioMistakeTest : public ::testing::TestWithParam<ScenarioMistake> {};
 

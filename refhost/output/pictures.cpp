@@ -271,10 +271,11 @@ void DrawContactSheet(const std::filesystem::path& file, const std::vector<Sheet
       cairo_set_source_surface(c, frame.get(), 0, 0);
       cairo_pattern_set_filter(cairo_get_source(c), CAIRO_FILTER_GOOD);
       cairo_paint(c);
-      // The mask outlines, thin and pale, as a viewer draws them over the frame.
+      // The mask outlines, as a viewer draws them over the frame: thin and half
+      // transparent, so the marker on the path keeps its colour.
       for (const MaskGeometry& outline : cell.outlines) MaskPath(c, outline);
-      cairo_set_source_rgba(c, 0.25, 0.8, 1.0, 0.85);
-      cairo_set_line_width(c, 1.25 / s);
+      cairo_set_source_rgba(c, 0.25, 0.8, 1.0, 0.5);
+      cairo_set_line_width(c, 1.0 / s);
       cairo_stroke(c);
       cairo_restore(c);
     }
