@@ -83,6 +83,7 @@ void BM_Locate(benchmark::State& state) {
   state.counters["segments_passed"] = passed;
   state.counters["locate_us"] = locate_time.Median() * 1e6;
   state.counters["floor_us"] = floor_time.Median() * 1e6;
+  state.counters["locate_per_floor"] = locate_time.MedianRatio(floor_time);
 }
 
 void LocateArgs(benchmark::internal::Benchmark* b) {
