@@ -30,7 +30,8 @@ constexpr PF_PathID MASK = 1;
 // The machine is shared, so the figures compare what was measured side by side:
 // each benchmark alternates the things it compares within every iteration and
 // times each on the thread's own CPU clock, which other processes do not advance.
-// The median over the iterations is what is reported.
+// Medians over the iterations are what is reported, of each side's times and of
+// the ratios between the sides within an iteration.
 inline double ThreadSeconds() {
   timespec now{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -46,11 +47,24 @@ class Samples {
     work();
     seconds_.push_back((ThreadSeconds() - start) / per);
   }
-  double Median() const {
-    if (seconds_.empty()) return 0.0;
-    std::vector<double> sorted = seconds_;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
-    return sorted[sorted.size() / 2];
+  double Median() const { return MedianOf(seconds_); }
+  // The median over the iterations of this sample over the other's of the same
+  // iteration: each ratio compares two runs made moments apart.
+  double MedianRatio(const Samples& other) const {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < seconds_.size() && i < other.seconds_.size(); ++i) {
+      if (other.seconds_[i] > 0) ratios.push_back(seconds_[i] / other.seconds_[i]);
+    }
+    return MedianOf(ratios);
+  }
+  void Add(double seconds) { seconds_.push_back(seconds); }
+  double Last() const { return seconds_.empty() ? 0.0 : seconds_.back(); }
+
+  static double MedianOf(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
   }
 
  private:

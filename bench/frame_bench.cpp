@@ -68,6 +68,8 @@ void BM_Frame(benchmark::State& state) {
   state.counters["effect_ms"] = effect_time.Median() * 1e3;
   state.counters["copy_only_ms"] = copy_time.Median() * 1e3;
   state.counters["memcpy_ms"] = memcpy_time.Median() * 1e3;
+  state.counters["effect_per_copy_only"] = effect_time.MedianRatio(copy_time);
+  state.counters["copy_only_per_memcpy"] = copy_time.MedianRatio(memcpy_time);
   state.counters["MB"] = static_cast<double>(bytes) / 1e6;
 }
 

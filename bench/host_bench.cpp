@@ -63,6 +63,8 @@ void BM_HostCopyFill(benchmark::State& state) {
   state.counters["memcpy_ms"] = memcpy_time.Median() * 1e3;
   state.counters["fill_ms"] = fill_time.Median() * 1e3;
   state.counters["memset_ms"] = memset_time.Median() * 1e3;
+  state.counters["copy_per_memcpy"] = copy_time.MedianRatio(memcpy_time);
+  state.counters["fill_per_memset"] = fill_time.MedianRatio(memset_time);
 }
 
 // One segment preparation at frequency 100 and its clean-up: the first of each

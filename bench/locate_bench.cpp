@@ -1,6 +1,7 @@
 // One locate on paths of 1 to 512 segments, against the host work it cannot
-// avoid: preparing, measuring and cleaning up each segment it passes. The two
-// take turns within every iteration, a batch of each at a time.
+// avoid: preparing, measuring and cleaning up each segment it passes, and the
+// evaluation of the point on the last. The two take turns within every iteration,
+// a batch of each at a time.
 #include "bench_support.h"
 #include "path/path_locator.h"
 
@@ -45,7 +46,8 @@ void BM_Locate(benchmark::State& state) {
         benchmark::DoNotOptimize(point);
       }
     };
-    // The floor: the same segments prepared, measured and cleaned up by hand.
+    // The floor: the same segments prepared, measured and cleaned up by hand, and
+    // the point evaluated halfway along the last.
     auto floor = [&] {
       PF_PathSegPrepPtr prep = nullptr;
       for (int i = 0; i < batch; ++i) {
@@ -53,6 +55,12 @@ void BM_Locate(benchmark::State& state) {
           double length = 0;
           data->PF_PathPrepareSegLength(in_data->effect_ref, locator.path, s, SEGMENT_LENGTH_FREQUENCY, &prep);
           data->PF_PathGetSegLength(in_data->effect_ref, locator.path, s, &prep, &length);
+          if (s + 1 == passed) {
+            double xy[4];
+            data->PF_PathEvalSegLengthDeriv1(in_data->effect_ref, locator.path, &prep, s, length / 2, &xy[0],
+                                             &xy[1], &xy[2], &xy[3]);
+            benchmark::DoNotOptimize(xy);
+          }
           data->PF_PathCleanupSegLength(in_data->effect_ref, locator.path, s, &prep);
           benchmark::DoNotOptimize(length);
         }
@@ -75,6 +83,7 @@ void BM_Locate(benchmark::State& state) {
   state.counters["segments_passed"] = passed;
   state.counters["locate_us"] = locate_time.Median() * 1e6;
   state.counters["floor_us"] = floor_time.Median() * 1e6;
+  state.counters["locate_per_floor"] = locate_time.MedianRatio(floor_time);
 }
 
 void LocateArgs(benchmark::internal::Benchmark* b) {

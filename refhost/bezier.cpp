@@ -58,9 +58,12 @@ class Sampler {
                   x3 = _mm_set1_pd(c3_.x);
     const __m128d y0 = _mm_set1_pd(p0_.y), y1 = _mm_set1_pd(c1_.y), y2 = _mm_set1_pd(c2_.y),
                   y3 = _mm_set1_pd(c3_.y);
-    for (; i + 2 <= count && first + i + 1 < steps_; i += 2) {
-      const int k = first + i;
-      const __m128d t = _mm_mul_pd(_mm_cvtepi32_pd(_mm_set_epi32(0, 0, k + 1, k)), step);
+    // The indices k and k + 1 as doubles (exact), both below the last sample.
+    __m128d index = _mm_set_pd(first + 1, first);
+    const __m128d two = _mm_set1_pd(2.0);
+    const int before_last = std::min(count, steps_ - first);
+    for (; i + 2 <= before_last; i += 2, index = _mm_add_pd(index, two)) {
+      const __m128d t = _mm_mul_pd(index, step);
       __m128d x = _mm_add_pd(x2, _mm_mul_pd(t, x3));
       __m128d y = _mm_add_pd(y2, _mm_mul_pd(t, y3));
       x = _mm_add_pd(x1, _mm_mul_pd(t, x));
@@ -113,13 +116,16 @@ void Chords(const double* xs, const double* ys, int n, double* chords) {
   bool in_range = true;
 #if defined(__SSE2__)
   const __m128d low = _mm_set1_pd(MIN_SQUARED), high = _mm_set1_pd(MAX_SQUARED);
+  __m128d all_in_range = _mm_cmpeq_pd(low, low);
   for (; i + 2 <= n; i += 2) {
     const __m128d dx = _mm_sub_pd(_mm_loadu_pd(xs + i + 1), _mm_loadu_pd(xs + i));
     const __m128d dy = _mm_sub_pd(_mm_loadu_pd(ys + i + 1), _mm_loadu_pd(ys + i));
     const __m128d sum = _mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy));
-    in_range &= _mm_movemask_pd(_mm_and_pd(_mm_cmpgt_pd(sum, low), _mm_cmplt_pd(sum, high))) == 3;
+    // A comparison with a NaN is false: a NaN square counts as out of range.
+    all_in_range = _mm_and_pd(all_in_range, _mm_and_pd(_mm_cmpgt_pd(sum, low), _mm_cmplt_pd(sum, high)));
     _mm_storeu_pd(chords + i, _mm_sqrt_pd(sum));
   }
+  in_range = _mm_movemask_pd(all_in_range) == 3;
 #endif
   for (; i < n; ++i) {
     const double sum = SquaredDistance({xs[i], ys[i]}, {xs[i + 1], ys[i + 1]});
@@ -196,7 +202,7 @@ SegmentLengthTable::SegmentLengthTable(const CubicSegment& segment, int frequenc
   // A block of samples at a time: taken, their chords measured together, then
   // added up in order. Each chord is what Distance gives.
   const Sampler sampler(segment, steps);
-  constexpr int BLOCK = 32;
+  constexpr int BLOCK = 128;  // the effect's frequency, 100, in one block
   double xs[BLOCK + 1], ys[BLOCK + 1];  // the block's samples, after the last one before it
   double chords[BLOCK];
   xs[0] = segment.p0.x;
