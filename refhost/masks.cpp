@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 
 namespace refhost {
@@ -31,7 +32,14 @@ int SerialOf(const void* token, std::uintptr_t tag, int next) {
 
 std::string MaskName(PF_PathID id) { return "mask " + std::to_string(id); }
 
+// Mask coordinates are single-precision numbers in the host, and held to that
+// range here: then a segment's control points (a vertex plus a tangent), their
+// differences and lengths all stay finite, also scaled for a render, and no
+// length or point handed to the module is ever something other than a number.
+constexpr double MAX_COORDINATE = std::numeric_limits<float>::max();
+
 bool Finite(Vec2 v) { return std::isfinite(v.x) && std::isfinite(v.y); }
+bool Held(Vec2 v) { return std::fabs(v.x) <= MAX_COORDINATE && std::fabs(v.y) <= MAX_COORDINATE; }
 
 void CheckFinite(PF_PathID id, const std::vector<PathVertex>& vertices) {
   for (std::size_t i = 0; i < vertices.size(); ++i) {
@@ -39,6 +47,10 @@ void CheckFinite(PF_PathID id, const std::vector<PathVertex>& vertices) {
     if (!Finite(v.position) || !Finite(v.in_tangent) || !Finite(v.out_tangent)) {
       throw std::invalid_argument(MaskName(id) + ": vertex " + std::to_string(i) +
                                   " has a coordinate that is not a finite number");
+    }
+    if (!Held(v.position) || !Held(v.in_tangent) || !Held(v.out_tangent)) {
+      throw std::invalid_argument(MaskName(id) + ": vertex " + std::to_string(i) +
+                                  " has a coordinate beyond what a mask holds (3.4e38)");
     }
   }
 }

@@ -20,13 +20,13 @@ class MaskModel {
 
   // Adds a mask whose shape does not change over time. Its id is what the Path
   // parameter carries. Throws std::invalid_argument for id 0, an id in use, or a
-  // coordinate that is not finite.
+  // coordinate that is not finite or beyond a single-precision number's range.
   void Add(PF_PathID id, bool closed, std::vector<PathVertex> vertices);
   // Keys the mask's shape at `time` (layer time). Once keyed, the shape comes from
   // the keyframes only: held before the first and after the last, linear between.
   // A keyframe at a time already keyed replaces it. Throws std::invalid_argument
   // for an unknown id, a time scale of 0, a vertex count other than the mask's, or
-  // a coordinate that is not finite.
+  // a coordinate that is not finite or beyond a single-precision number's range.
   void AddKeyframe(PF_PathID id, A_Time time, std::vector<PathVertex> vertices);
   // Deletes a mask. A path already checked out of it stays valid until check-in.
   void Remove(PF_PathID id);

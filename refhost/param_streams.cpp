@@ -17,7 +17,11 @@ constexpr std::size_t MAX_TEXT = 1024;
 
 double FromFixed(PF_Fixed value) { return value / FIXED_ONE; }
 
+// Clamped to what 16.16 holds. A value that is not a number (an interpolation
+// between instants too close for a double to tell apart, or a value only a test
+// stores) reads as 0: converting it to an integer would be undefined.
 PF_Fixed ToFixed(double value) {
+  if (std::isnan(value)) return 0;
   const double scaled = std::round(value * FIXED_ONE);
   const double low = std::numeric_limits<PF_Fixed>::min();
   const double high = std::numeric_limits<PF_Fixed>::max();
@@ -360,6 +364,23 @@ bool ParamStreams::SetKeyframes(PF_ParamIndex index, const std::vector<ParamKeyf
                                });
   stream->keyframes = std::move(keys);
   if (!same) Touch(*stream);
+  return true;
+}
+
+bool ParamStreams::SetValueUnchecked(PF_ParamIndex index, const AEGP_StreamVal2& value) {
+  Stream* stream = Find(index);
+  if (stream == nullptr || stream->def.param_type == PF_Param_LAYER) return false;
+  stream->static_value = value;
+  Touch(*stream);
+  return true;
+}
+
+bool ParamStreams::AddKeyframeUnchecked(PF_ParamIndex index, A_Time time,
+                                        const AEGP_StreamVal2& value) {
+  Stream* stream = Find(index);
+  if (stream == nullptr || stream->def.param_type == PF_Param_LAYER || time.scale == 0) return false;
+  InsertKeyframe(stream->keyframes, stream->def.param_type, time, value);
+  Touch(*stream);
   return true;
 }
 

@@ -96,6 +96,13 @@ class ParamStreams {
   bool AddKeyframe(PF_ParamIndex index, A_Time time, const AEGP_StreamVal2& value);
   // Replaces every keyframe of the stream; an empty list makes it static again.
   bool SetKeyframes(PF_ParamIndex index, const std::vector<ParamKeyframe>& keyframes);
+  // For tests only: a value no user could enter (not a number, an offset past the
+  // slider's range, a popup item that does not exist) stored as the static value
+  // or as a keyframe, without the range check above, so that a test can hand the
+  // module what the host's interface would never let through. False only for the
+  // input layer, an unknown index or a time with scale 0.
+  bool SetValueUnchecked(PF_ParamIndex index, const AEGP_StreamVal2& value);
+  bool AddKeyframeUnchecked(PF_ParamIndex index, A_Time time, const AEGP_StreamVal2& value);
   // In time order; empty for a static stream or an unknown index.
   std::vector<ParamKeyframe> Keyframes(PF_ParamIndex index) const;
   // The value at a time; none for the input layer or an unknown index.

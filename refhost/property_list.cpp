@@ -16,7 +16,8 @@ namespace {
 
 constexpr std::size_t HEADER_SIZE = 10;
 constexpr std::size_t RECORD_HEADER_SIZE = 16;
-constexpr int PIPL_RESOURCE_ID = 16000;
+// The resource a Windows module carries its list in (read from the file elsewhere).
+[[maybe_unused]] constexpr int PIPL_RESOURCE_ID = 16000;
 // No property list comes near this; a larger file beside a module is not one.
 constexpr std::uintmax_t LARGEST_LIST_FILE = 64 * 1024;
 

@@ -451,6 +451,10 @@ TEST(MaskModel, RejectsMasksTheHostCouldNotHoldWithAClearMessage) {
       {[&] { masks.Add(MASK, false, Line(10, 0)); }, "mask 7 already exists"},
       {[&] { masks.Add(9, false, Line(std::nan(""), 0)); },
        "mask 9: vertex 1 has a coordinate that is not a finite number"},
+      // Beyond float range a vertex plus its tangent could overflow into lengths
+      // that are not numbers.
+      {[&] { masks.Add(9, false, Line(1e39, 0)); },
+       "mask 9: vertex 1 has a coordinate beyond what a mask holds (3.4e38)"},
       {[&] { masks.AddKeyframe(MASK, {0, 1}, Corners({{0, 0}, {1, 0}, {2, 0}})); },
        "mask 7: keyframe has 3 vertices, the mask has 2"},
       {[&] { masks.AddKeyframe(MASK, {0, 0}, Line(10, 0)); }, "mask 7: keyframe time scale is 0"},
