@@ -20,7 +20,9 @@ class Ledger {
   // One comes back if one is out; false, and nothing recorded, otherwise (for a
   // caller that words the violation itself, only when there is one).
   bool TryGive(std::string_view kind);
-  void Violation(std::string what);
+  // Marked cold: the messages callers build for a misuse are then kept apart from
+  // the code every well-behaved call runs.
+  [[gnu::cold]] void Violation(std::string what);
 
   int Outstanding(std::string_view kind) const;
   // Every kind with something still out, and how many.
