@@ -5,7 +5,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <time.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -22,6 +26,54 @@ extern "C" PF_Err EntryPointFunc(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out
 namespace bench {
 
 constexpr PF_PathID MASK = 1;
+
+// The machine is shared, so the figures compare what was measured side by side:
+// each benchmark alternates the things it compares within every iteration and
+// times each on the thread's own CPU clock, which other processes do not advance.
+// Medians over the iterations are what is reported, of each side's times and of
+// the ratios between the sides within an iteration.
+inline double ThreadSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+class Samples {
+ public:
+  // Times `work`, adding its CPU seconds (divided by `per`) as one sample.
+  template <class Work>
+  void Time(Work&& work, double per = 1.0) {
+    const double start = ThreadSeconds();
+    work();
+    seconds_.push_back((ThreadSeconds() - start) / per);
+  }
+  double Median() const { return MedianOf(seconds_); }
+  // The median over the iterations of this sample over the other's of the same
+  // iteration: each ratio compares two runs made moments apart.
+  double MedianRatio(const Samples& other) const {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < seconds_.size() && i < other.seconds_.size(); ++i) {
+      if (other.seconds_[i] > 0) ratios.push_back(seconds_[i] / other.seconds_[i]);
+    }
+    return MedianOf(ratios);
+  }
+  void Add(double seconds) { seconds_.push_back(seconds); }
+  double Last() const { return seconds_.empty() ? 0.0 : seconds_.back(); }
+
+  static double MedianOf(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+  }
+
+ private:
+  std::vector<double> seconds_;
+};
+
+// Heap allocations made by the module's own code while a command runs (never
+// inside a host callback), counted by the benchmark's operator new.
+std::int64_t ModuleAllocations();
 
 // A closed polygon of `segments` curved edges around the layer's centre: a
 // circle of Bézier arcs, so every segment has real length and curvature.

@@ -1,6 +1,8 @@
 // The basic suite: hands out suites by name and version and counts them out and
 // back in, so an unbalanced release is caught.
+#include <charconv>
 #include <string>
+#include <string_view>
 
 #include "serve.h"
 
@@ -8,12 +10,18 @@ namespace refhost {
 
 namespace {
 
-std::string SuiteKind(const char* name, A_long version) {
-  return std::string("suite ") + (name != nullptr ? name : "(null)") + " " + std::to_string(version);
+// The ledger's kind for a suite, written into one buffer that is kept, since
+// suites are taken and given back several times in every command.
+std::string_view SuiteKind(const char* name, A_long version) {
+  thread_local std::string kind;
+  char digits[16];
+  const auto written = std::to_chars(digits, digits + sizeof(digits), version);
+  kind.assign("suite ").append(name != nullptr ? name : "(null)").append(" ").append(digits, written.ptr);
+  return kind;
 }
 
 SPErr AcquireSuite(const char* name, A_long version, const void** suite) {
-  const std::string requested = name != nullptr ? name : "";
+  const std::string_view requested = name != nullptr ? name : "";
   return ServeCall(
       "AcquireSuite", [&] { return nlohmann::json{{"name", requested}, {"version", version}}; },
       [&](Host& host) -> PF_Err {
@@ -38,12 +46,13 @@ SPErr AcquireSuite(const char* name, A_long version, const void** suite) {
 }
 
 SPErr ReleaseSuite(const char* name, A_long version) {
-  const std::string requested = name != nullptr ? name : "";
+  const std::string_view requested = name != nullptr ? name : "";
   return ServeGiveBackCall(
       "ReleaseSuite", [&] { return nlohmann::json{{"name", requested}, {"version", version}}; },
       [&](Host& host) -> PF_Err {
-        const std::string kind = SuiteKind(name, version);
-        if (!host.ledger.Give(kind, "ReleaseSuite of " + kind + " that is not acquired")) {
+        const std::string_view kind = SuiteKind(name, version);
+        if (!host.ledger.TryGive(kind)) {
+          host.ledger.Violation("ReleaseSuite of " + std::string(kind) + " that is not acquired");
           return kSPSuiteNotFoundError;
         }
         return kSPNoError;

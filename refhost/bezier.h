@@ -46,6 +46,8 @@ class SegmentLengthTable {
 
   // The sum of the chords.
   double Length() const { return cumulative_.back(); }
+  // The number of equal parameter steps the segment was sampled at.
+  int Frequency() const { return static_cast<int>(cumulative_.size() - 1); }
 
   struct Evaluation {
     Vec2 position;

@@ -1,13 +1,16 @@
 #include "frame.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace refhost {
 
 namespace {
 
 std::string ShownMessage(const PF_OutData& out) {
-  return (out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) != 0 ? std::string(out.return_msg) : "";
+  if ((out.out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE) == 0) return "";
+  // A message that fills the field has no terminator: read no further than the field.
+  return std::string(out.return_msg, strnlen(out.return_msg, sizeof out.return_msg));
 }
 
 // The smart pre-render of a frame at the request's time and resolution.
@@ -16,11 +19,11 @@ void PreRender(Host& host, const FrameRequest& request, PF_PreRenderInput& pre_i
   TimeSettings& time = host.Time();
   time.current_time = request.time;
   time.downsample_x = request.downsample;
-  time.downsample_y = request.downsample;
+  time.downsample_y = request.DownsampleY();
   host.images.checkouts.clear();
 
   const A_long width = ScaledSize(host.images.LayerWidth(), request.downsample);
-  const A_long height = ScaledSize(host.images.LayerHeight(), request.downsample);
+  const A_long height = ScaledSize(host.images.LayerHeight(), request.DownsampleY());
   pre_input.output_request.rect = {0, 0, width, height};
   pre_input.output_request.channel_mask = 0xF;
   pre_input.bitdepth = static_cast<A_short>(BytesPerPixel(request.format) * 2);
@@ -70,7 +73,7 @@ FrameResult RenderFrame(Host& host, const FrameRequest& request) {
   PF_PreRenderInput pre_input{};
   PreRender(host, request, pre_input, frame);
   if (frame.pre_render_err == PF_Err_NONE) {
-    frame.input = host.images.LayerWorld(request.format, request.downsample, request.downsample,
+    frame.input = host.images.LayerWorld(request.format, request.downsample, request.DownsampleY(),
                                          request.row_padding);
     const PF_LRect& r = frame.pre_render.result_rect;
     A_long out_width = std::max(0, r.right - r.left);

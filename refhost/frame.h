@@ -20,6 +20,11 @@ struct FrameRequest {
   // that the module stays inside it (0: as the result rectangle says).
   A_long output_width = 0;
   A_long output_height = 0;
+  // A vertical factor other than the horizontal one, as the host's custom
+  // resolutions allow (den 0: the same as `downsample`).
+  PF_RationalScale downsample_y{0, 0};
+
+  PF_RationalScale DownsampleY() const { return downsample_y.den == 0 ? downsample : downsample_y; }
 };
 
 struct FrameResult {

@@ -13,6 +13,7 @@ PF_Handle HandleTable::New(A_u_longlong size) {
   block->serial = next_serial_++;
   PF_Handle handle = &block->master;
   blocks_.emplace(handle, std::move(block));
+  live_.insert(handle);
   return handle;
 }
 
@@ -43,6 +44,7 @@ void HandleTable::Dispose(PF_Handle handle) {
   block->disposed = true;
   block->bytes.reset();
   block->master = nullptr;
+  live_.erase(handle);
 }
 
 int HandleTable::Serial(PF_Handle handle) const {
@@ -59,12 +61,18 @@ const std::byte* HandleTable::Bytes(PF_Handle handle) const {
   return block != nullptr && !block->disposed ? block->bytes.get() : nullptr;
 }
 
-std::vector<PF_Handle> HandleTable::Live() const {
-  std::vector<PF_Handle> live;
-  for (const auto& [handle, block] : blocks_) {
-    if (!block->disposed) live.push_back(handle);
+std::optional<A_u_longlong> HandleTable::RoomAt(const void* address) const {
+  const auto* at = static_cast<const std::byte*>(address);
+  for (const auto& entry : blocks_) {
+    const Block& block = *entry.second;
+    if (block.disposed) continue;
+    const std::byte* begin = block.bytes.get();
+    const std::byte* end = begin + block.size;
+    if (at >= begin && at < end) return static_cast<A_u_longlong>(end - at);
   }
-  return live;
+  return std::nullopt;
 }
+
+std::vector<PF_Handle> HandleTable::Live() const { return {live_.begin(), live_.end()}; }
 
 }  // namespace refhost

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "../plugin/host/host_contract.h"
@@ -27,6 +29,10 @@ class HandleTable {
   int Serial(PF_Handle handle) const;
   // The block's bytes, for tests and the host's own reading; null unless live.
   const std::byte* Bytes(PF_Handle handle) const;
+  // For an address inside a live block, the bytes from there to the block's end,
+  // so a call writing or reading a record there can refuse one that does not fit;
+  // none for an address outside every live block (the module's own memory).
+  std::optional<A_u_longlong> RoomAt(const void* address) const;
 
   std::vector<PF_Handle> Live() const;
 
@@ -43,6 +49,9 @@ class HandleTable {
 
   // Keyed by the handle; disposed blocks keep their entry so addresses are never reused.
   std::map<PF_Handle, std::unique_ptr<Block>> blocks_;
+  // The live ones alone: the host asks for them after every command, and the
+  // disposed entries grow with every frame rendered.
+  std::set<PF_Handle> live_;
   int next_serial_ = 1;
 };
 

@@ -132,6 +132,7 @@ void Host::FinishCommand(PF_Cmd cmd, void* extra) {
     ledger.Violation(kind + " not given back by " + command + " (" + std::to_string(count) + ")");
     for (int i = 0; i < count; ++i) ledger.Give(kind, "");
   }
+  masks.ExpireHandouts();
   // A live handle that the host does not keep for the effect is lost to it.
   for (PF_Handle handle : handles.Live()) {
     if (handle == global_data_ || handle == sequence_data_ || kept_.count(handle) != 0) continue;
@@ -194,12 +195,14 @@ std::vector<std::string> Host::Outstanding() const {
 }
 
 void Host::ServeSuite(const std::string& name, A_long version, const void* table) {
-  suites_[{name, version}] = table;
+  suites_[name][version] = table;
 }
 
-const void* Host::FindSuite(const std::string& name, A_long version) const {
-  auto it = suites_.find({name, version});
-  return it == suites_.end() ? nullptr : it->second;
+const void* Host::FindSuite(std::string_view name, A_long version) const {
+  auto by_name = suites_.find(name);
+  if (by_name == suites_.end()) return nullptr;
+  auto it = by_name->second.find(version);
+  return it == by_name->second.end() ? nullptr : it->second;
 }
 
 std::string Host::HandleName(PF_Handle handle) const {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -101,7 +102,7 @@ class Host {
 
   // Suites by name and version, as the basic suite hands them out.
   void ServeSuite(const std::string& name, A_long version, const void* table);
-  const void* FindSuite(const std::string& name, A_long version) const;
+  const void* FindSuite(std::string_view name, A_long version) const;
 
   // The effect reference handed to the module, and whether a given one is it.
   PF_ProgPtr EffectRef() const { return effect_ref_; }
@@ -144,7 +145,8 @@ class Host {
   PF_InteractCallbacks inter_{};
   SPBasicSuite basic_suite_{};
   bool offers_basic_suite_ = true;
-  std::map<std::pair<std::string, A_long>, const void*> suites_;
+  // By name, then version; found by any string type, as the module's names come.
+  std::map<std::string, std::map<A_long, const void*>, std::less<>> suites_;
   PF_ProgPtr effect_ref_;
   PF_Handle global_data_ = nullptr;
   PF_Handle sequence_data_ = nullptr;

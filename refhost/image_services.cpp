@@ -102,7 +102,7 @@ PF_Err GetPixelFormat(const PF_EffectWorld* def, PF_PixelFormat* format) {
       [&](Host& host) -> PF_Err {
         World* world = LentWorld(host, def, "PF_GetPixelFormat");
         if (world == nullptr || format == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
-        *format = world->Format();
+        *format = host.faults.ReportedPixelFormat().value_or(world->Format());
         return PF_Err_NONE;
       });
 }

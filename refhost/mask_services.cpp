@@ -20,16 +20,6 @@ constexpr A_long MAX_FREQUENCY = 1 << 20;
 // The sampling used when a length or a point is asked for without a preparation.
 constexpr int UNPREPARED_FREQUENCY = 100;
 
-// When a command ends, the host takes back whatever is still out through the
-// ledger alone; paths and preparations the ledger no longer counts belong to a
-// command that has ended, and are no longer the module's to use.
-void SyncWithLedger(Host& host) {
-  if (host.ledger.Outstanding(PATH_KIND) < static_cast<int>(host.masks.PathsOut()) ||
-      host.ledger.Outstanding(PREPARATION_KIND) < static_cast<int>(host.masks.PreparationsOut())) {
-    host.masks.ExpireHandouts();
-  }
-}
-
 // The render commands carry the downsample factors that checked-out paths follow.
 bool InRender(const Host& host) {
   const char* command = host.CommandName();
@@ -42,19 +32,20 @@ double Factor(PF_RationalScale scale) {
   return scale.den == 0 ? 1.0 : static_cast<double>(scale.num) / static_cast<double>(scale.den);
 }
 
-// The path every data call works on must be out; anything else is a misuse.
+// The path every data call works on must be out; anything else is a misuse. The
+// names in the messages are made only for a misuse: this runs on every segment
+// call of every locate.
 const MaskModel::Outline* CheckPath(Host& host, PF_PathOutlinePtr path, const char* call) {
-  const std::string name = host.masks.Name(path);
+  if (const MaskModel::Outline* outline = host.masks.FindOutline(path)) return outline;
   switch (host.masks.StandingOf(path)) {
-    case MaskModel::Standing::OUT:
-      return host.masks.FindOutline(path);
     case MaskModel::Standing::GIVEN_BACK:
-      host.ledger.Violation(std::string(call) + " of " + name + " after its check-in");
+      host.ledger.Violation(std::string(call) + " of " + host.masks.Name(path) + " after its check-in");
       return nullptr;
     case MaskModel::Standing::EXPIRED:
-      host.ledger.Violation(std::string(call) + " of " + name +
+      host.ledger.Violation(std::string(call) + " of " + host.masks.Name(path) +
                             " after the command that checked it out ended");
       return nullptr;
+    case MaskModel::Standing::OUT:  // found above
     case MaskModel::Standing::UNKNOWN:
     default:
       host.ledger.Violation(std::string(call) + " of " +
@@ -92,25 +83,26 @@ PreparationCheck CheckPreparation(Host& host, PF_PathSegPrepPtr* slot, PF_PathOu
     host.ledger.Violation(std::string(call) + " without a preparation");
     return {};
   }
-  const std::string name = host.masks.Name(*slot);
-  switch (host.masks.StandingOf(*slot)) {
-    case MaskModel::Standing::OUT:
-      break;
-    case MaskModel::Standing::GIVEN_BACK:
-      host.ledger.Violation(std::string(call) + " of " + name + ", already cleaned up");
-      return {};
-    case MaskModel::Standing::EXPIRED:
-      host.ledger.Violation(std::string(call) + " of " + name +
-                            " after the command that prepared it ended");
-      return {};
-    case MaskModel::Standing::UNKNOWN:
-    default:
-      host.ledger.Violation(std::string(call) + " of a preparation the host never made");
-      return {};
-  }
   const MaskModel::Preparation* preparation = host.masks.FindPreparation(*slot);
+  if (preparation == nullptr) {
+    switch (host.masks.StandingOf(*slot)) {
+      case MaskModel::Standing::GIVEN_BACK:
+        host.ledger.Violation(std::string(call) + " of " + host.masks.Name(*slot) +
+                              ", already cleaned up");
+        return {};
+      case MaskModel::Standing::EXPIRED:
+        host.ledger.Violation(std::string(call) + " of " + host.masks.Name(*slot) +
+                              " after the command that prepared it ended");
+        return {};
+      case MaskModel::Standing::OUT:  // found above
+      case MaskModel::Standing::UNKNOWN:
+      default:
+        host.ledger.Violation(std::string(call) + " of a preparation the host never made");
+        return {};
+    }
+  }
   if (preparation->path != path || preparation->segment != segment) {
-    host.ledger.Violation(std::string(call) + " of " + name + " (made for " +
+    host.ledger.Violation(std::string(call) + " of " + host.masks.Name(*slot) + " (made for " +
                           host.masks.Name(preparation->path) + " segment " +
                           std::to_string(preparation->segment) + ") for " + host.masks.Name(path) +
                           " segment " + std::to_string(segment));
@@ -137,7 +129,6 @@ PF_Err CheckoutPath(PF_ProgPtr effect_ref, PF_PathID unique_id, A_long what_time
                               {"path", Host::Current()->masks.Name(given)}};
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const char* call = "PF_CheckoutPath";
         if (!CheckOutput(host, pathPP, "the path", call)) return PF_Err_BAD_CALLBACK_PARAM;
         *pathPP = nullptr;
@@ -174,7 +165,6 @@ PF_Err CheckinPath(PF_ProgPtr effect_ref, PF_PathID unique_id, PF_Boolean change
                               {"path", Host::Current()->masks.Name(pathP)}};
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const std::string name = host.masks.Name(pathP);
         const MaskModel::Outline* outline = CheckPath(host, pathP, "PF_CheckinPath");
         if (outline == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
@@ -204,7 +194,6 @@ PF_Err PathIsOpen(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, PF_Boolean* op
         return args;
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const char* call = "PF_PathIsOpen";
         const MaskModel::Outline* outline = CheckPath(host, pathP, call);
         if (outline == nullptr || !CheckOutput(host, openPB, "the answer", call)) {
@@ -226,7 +215,6 @@ PF_Err PathNumSegments(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long* n
         return args;
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const char* call = "PF_PathNumSegments";
         const MaskModel::Outline* outline = CheckPath(host, pathP, call);
         if (outline == nullptr || !CheckOutput(host, num_segmentsPL, "the count", call)) {
@@ -250,7 +238,6 @@ PF_Err PathPrepareSegLength(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_lo
                               {"preparation", Host::Current()->masks.Name(given)}};
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const char* call = "PF_PathPrepareSegLength";
         const MaskModel::Outline* outline = CheckPath(host, pathP, call);
         if (outline == nullptr || !CheckSegment(host, *outline, pathP, which_segL, call) ||
@@ -269,15 +256,13 @@ PF_Err PathPrepareSegLength(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_lo
       });
 }
 
-// Without a preparation (the slot is optional) the segment is sampled for this
-// one answer at the usual frequency.
+// Without a preparation (the slot is optional) the segment's samples at the usual
+// frequency answer, as a preparation at that frequency would hold them.
 template <class Use>
-PF_Err WithTable(const MaskModel::Outline& outline, A_long segment,
+PF_Err WithTable(Host& host, PF_PathOutlinePtr path, A_long segment,
                  const MaskModel::Preparation* preparation, Use&& use) {
-  if (preparation != nullptr) return use(preparation->table);
-  const SegmentLengthTable table(SegmentOf(outline.vertices, outline.closed, segment),
-                                 UNPREPARED_FREQUENCY);
-  return use(table);
+  if (preparation != nullptr) return use(*preparation->table);
+  return use(*host.masks.Measure(path, segment, UNPREPARED_FREQUENCY));
 }
 
 PF_Err PathGetSegLength(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long which_segL,
@@ -293,7 +278,6 @@ PF_Err PathGetSegLength(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long w
         return args;
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const char* call = "PF_PathGetSegLength";
         const MaskModel::Outline* outline = CheckPath(host, pathP, call);
         if (outline == nullptr || !CheckSegment(host, *outline, pathP, which_segL, call)) {
@@ -304,7 +288,7 @@ PF_Err PathGetSegLength(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_long w
         if (!prep.ok || !CheckOutput(host, lengthPF, "the length", call)) {
           return PF_Err_BAD_CALLBACK_PARAM;
         }
-        return WithTable(*outline, which_segL, prep.preparation,
+        return WithTable(host, pathP, which_segL, prep.preparation,
                          [&](const SegmentLengthTable& table) {
                            *lengthPF = table.Length();
                            written = true;
@@ -334,7 +318,6 @@ PF_Err PathEvalSegLengthDeriv1(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
         return args;
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const char* call = "PF_PathEvalSegLengthDeriv1";
         const MaskModel::Outline* outline = CheckPath(host, pathP, call);
         if (outline == nullptr || !CheckSegment(host, *outline, pathP, which_segL, call)) {
@@ -351,7 +334,7 @@ PF_Err PathEvalSegLengthDeriv1(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP,
           host.ledger.Violation("PF_PathEvalSegLengthDeriv1 at a length that is not a number");
           return PF_Err_BAD_CALLBACK_PARAM;
         }
-        return WithTable(*outline, which_segL, prep.preparation,
+        return WithTable(host, pathP, which_segL, prep.preparation,
                          [&](const SegmentLengthTable& table) {
                            const SegmentLengthTable::Evaluation at = table.AtLength(lengthF);
                            *x = at.position.x;
@@ -376,7 +359,6 @@ PF_Err PathCleanupSegLength(PF_ProgPtr effect_ref, PF_PathOutlinePtr pathP, A_lo
                               {"preparation", PrepName(lengthPrepP)}};
       },
       [&](Host& host) -> PF_Err {
-        SyncWithLedger(host);
         const char* call = "PF_PathCleanupSegLength";
         const MaskModel::Outline* outline = CheckPath(host, pathP, call);
         if (outline == nullptr || !CheckSegment(host, *outline, pathP, which_segL, call)) {

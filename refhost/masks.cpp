@@ -151,7 +151,7 @@ std::vector<PathVertex> MaskModel::ShapeAt(PF_PathID id, A_long time, A_u_long t
 
 PF_PathOutlinePtr MaskModel::CheckOut(PF_PathID id, A_long time, A_u_long time_scale,
                                       double scale_x, double scale_y) {
-  Outline outline{id, Get(id).closed, ShapeAt(id, time, time_scale)};
+  Outline outline{id, Get(id).closed, ShapeAt(id, time, time_scale), {}};
   // Tangents are offsets in the same pixel grid, so they scale with the positions.
   for (PathVertex& v : outline.vertices) {
     v.position = Scaled(v.position, scale_x, scale_y);
@@ -179,12 +179,38 @@ void MaskModel::CheckIn(PF_PathOutlinePtr path) {
   outlines_.erase(SerialOf(path, PATH_TAG, next_outline_));
 }
 
+std::shared_ptr<const SegmentLengthTable> MaskModel::Measure(PF_PathOutlinePtr path, int segment,
+                                                            int frequency) {
+  auto it = outlines_.find(SerialOf(path, PATH_TAG, next_outline_));
+  if (it == outlines_.end()) throw std::invalid_argument("measurement of a path that is not out");
+  Outline& outline = it->second;
+  const int count = SegmentCount(outline.vertices.size(), outline.closed);
+  if (segment < 0 || segment >= count) throw std::invalid_argument("measurement of a segment the path lacks");
+  auto measure = [&] {
+    return std::make_shared<const SegmentLengthTable>(SegmentOf(outline.vertices, outline.closed, segment),
+                                                      frequency);
+  };
+  // Samples beyond this many are taken for the one preparation and not kept, so
+  // a check-out never holds more than this per segment.
+  constexpr int MAX_KEPT_FREQUENCY = 4096;
+  if (frequency > MAX_KEPT_FREQUENCY) return measure();
+  if (outline.measured.empty()) outline.measured.resize(static_cast<std::size_t>(count));
+  std::shared_ptr<const SegmentLengthTable>& kept = outline.measured[static_cast<std::size_t>(segment)];
+  if (kept == nullptr || kept->Frequency() != frequency) kept = measure();
+  return kept;
+}
+
 PF_PathSegPrepPtr MaskModel::Prepare(PF_PathOutlinePtr path, int segment, int frequency) {
-  const Outline* outline = FindOutline(path);
-  if (outline == nullptr) throw std::invalid_argument("preparation of a path that is not out");
-  const CubicSegment shape = SegmentOf(outline->vertices, outline->closed, segment);
+  if (FindOutline(path) == nullptr) throw std::invalid_argument("preparation of a path that is not out");
+  std::shared_ptr<const SegmentLengthTable> table = Measure(path, segment, frequency);
   const int serial = next_preparation_++;
-  preparations_.emplace(serial, Preparation{path, segment, SegmentLengthTable(shape, frequency)});
+  if (spare_preparation_.empty()) {
+    preparations_.emplace(serial, Preparation{path, segment, std::move(table)});
+  } else {
+    spare_preparation_.key() = serial;
+    spare_preparation_.mapped() = Preparation{path, segment, std::move(table)};
+    preparations_.insert(std::move(spare_preparation_));
+  }
   return MakeToken<PF_PathSegPrepPtr>(serial, PREPARATION_TAG);
 }
 
@@ -201,7 +227,10 @@ const MaskModel::Preparation* MaskModel::FindPreparation(PF_PathSegPrepPtr prepa
 }
 
 void MaskModel::CleanUp(PF_PathSegPrepPtr preparation) {
-  preparations_.erase(SerialOf(preparation, PREPARATION_TAG, next_preparation_));
+  auto node = preparations_.extract(SerialOf(preparation, PREPARATION_TAG, next_preparation_));
+  if (node.empty()) return;
+  node.mapped().table.reset();  // the samples go now, not when the entry is next used
+  spare_preparation_ = std::move(node);
 }
 
 void MaskModel::ExpireHandouts() {

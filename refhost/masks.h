@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,12 +46,17 @@ class MaskModel {
     PF_PathID id = 0;
     bool closed = false;
     std::vector<PathVertex> vertices;
+    // Each segment's samples as last measured, at the frequency they were taken
+    // at: the shape of a check-out never changes, so a segment prepared again (a
+    // locate passes the segments the path's measurement passed, a bake passes
+    // them at every step) shares the samples instead of taking them again.
+    std::vector<std::shared_ptr<const SegmentLengthTable>> measured;
   };
   // One segment sampled for length queries.
   struct Preparation {
     PF_PathOutlinePtr path = nullptr;
     int segment = 0;
-    SegmentLengthTable table;
+    std::shared_ptr<const SegmentLengthTable> table;
   };
   enum class Standing {
     OUT,         // handed out and not yet given back
@@ -70,6 +76,9 @@ class MaskModel {
 
   // The path must be out, segment below its segment count, frequency at least 1.
   PF_PathSegPrepPtr Prepare(PF_PathOutlinePtr path, int segment, int frequency);
+  // The samples of a segment of a path that is out, at `frequency`, as a
+  // preparation holds them (taken once per check-out, segment and frequency).
+  std::shared_ptr<const SegmentLengthTable> Measure(PF_PathOutlinePtr path, int segment, int frequency);
   Standing StandingOf(PF_PathSegPrepPtr preparation) const;
   const Preparation* FindPreparation(PF_PathSegPrepPtr preparation) const;
   void CleanUp(PF_PathSegPrepPtr preparation);
@@ -105,6 +114,9 @@ class MaskModel {
   std::set<int> expired_outlines_;
   int next_outline_ = 1;
   std::map<int, Preparation> preparations_;
+  // The entry of the last preparation cleaned up, kept for the next one: a locate
+  // prepares and cleans up one segment after another.
+  std::map<int, Preparation>::node_type spare_preparation_;
   std::set<int> expired_preparations_;
   int next_preparation_ = 1;
 };

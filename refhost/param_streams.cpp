@@ -80,11 +80,17 @@ AEGP_StreamVal2 Between(PF_ParamType type, const AEGP_StreamVal2& a, const AEGP_
 }
 
 // Puts a keyframe in time order; one at the same instant is replaced. Gives
-// whether the list changed.
+// whether the list changed. A bake adds its keyframes in time order, each after
+// the last: those are appended at once, so a layer's worth of keyframes costs time
+// linear in their number; any other is found by binary search.
 bool InsertKeyframe(std::vector<ParamKeyframe>& keys, PF_ParamType type, A_Time time,
                     const AEGP_StreamVal2& value) {
-  auto at = std::find_if(keys.begin(), keys.end(),
-                         [&](const ParamKeyframe& k) { return !Before(k.time, time); });
+  if (keys.empty() || Before(keys.back().time, time)) {
+    keys.push_back(ParamKeyframe{time, value});
+    return true;
+  }
+  auto at = std::lower_bound(keys.begin(), keys.end(), time,
+                             [](const ParamKeyframe& k, const A_Time& t) { return Before(k.time, t); });
   if (at == keys.end() || !SameInstant(at->time, time)) {
     keys.insert(at, ParamKeyframe{time, value});
     return true;
@@ -391,8 +397,8 @@ std::optional<AEGP_StreamVal2> ParamStreams::ValueAt(PF_ParamIndex index, A_Time
   const std::vector<ParamKeyframe>& keys = stream->keyframes;
   if (keys.empty()) return stream->static_value.value_or(DefaultOf(*stream));
   // The first keyframe after `time`; the one before it holds or starts the span.
-  auto next = std::find_if(keys.begin(), keys.end(),
-                           [&](const ParamKeyframe& k) { return Before(time, k.time); });
+  auto next = std::upper_bound(keys.begin(), keys.end(), time,
+                               [](const A_Time& t, const ParamKeyframe& k) { return Before(t, k.time); });
   if (next == keys.begin()) return keys.front().value;
   const ParamKeyframe& from = *(next - 1);
   if (next == keys.end() || SameInstant(from.time, time) || !Linear(stream->def.param_type)) {
@@ -403,6 +409,12 @@ std::optional<AEGP_StreamVal2> ParamStreams::ValueAt(PF_ParamIndex index, A_Time
   const double span = Seconds(next->time) - Seconds(from.time);
   const double fraction = span > 0.0 ? (Seconds(time) - Seconds(from.time)) / span : 0.0;
   return Between(stream->def.param_type, from.value, next->value, fraction);
+}
+
+std::optional<AEGP_StreamVal2> ParamStreams::StaticValue(PF_ParamIndex index) const {
+  const Stream* stream = Find(index);
+  if (stream == nullptr || stream->def.param_type == PF_Param_LAYER) return std::nullopt;
+  return stream->static_value.value_or(DefaultOf(*stream));
 }
 
 bool ParamStreams::Checkout(PF_ParamIndex index, A_long time, A_long /*time_step*/,

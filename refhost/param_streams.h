@@ -107,6 +107,9 @@ class ParamStreams {
   std::vector<ParamKeyframe> Keyframes(PF_ParamIndex index) const;
   // The value at a time; none for the input layer or an unknown index.
   std::optional<AEGP_StreamVal2> ValueAt(PF_ParamIndex index, A_Time time) const;
+  // The static value (the definition's default until one is set), which the stream
+  // keeps, unused, while it has keyframes; none for the input layer or an unknown index.
+  std::optional<AEGP_StreamVal2> StaticValue(PF_ParamIndex index) const;
 
   // ---- Check-out (checkout_param / checkin_param) ----
   // Fills `param` with the definition and the value at (time, time_scale); false

@@ -11,10 +11,36 @@
 
 namespace refhost {
 
+// How many host callbacks the running code is inside of: 0 while the module's own
+// code runs within a command. Lets a harness tell the module's work (its heap
+// allocations, its time) from the host's.
+inline thread_local int serving_depth = 0;
+
+class ServingScope {
+ public:
+  ServingScope() { ++serving_depth; }
+  ~ServingScope() { --serving_depth; }
+  ServingScope(const ServingScope&) = delete;
+  ServingScope& operator=(const ServingScope&) = delete;
+};
+
+// Whether the code running now is the module's own, inside a command.
+inline bool ModuleCodeRunning() { return serving_depth == 0 && Host::Current() != nullptr; }
+
+// Records one call in the trace. Kept out of line and out of the way: the JSON of
+// the arguments is much code that runs only while tracing, and the callbacks
+// themselves stay small for the module's calls when it does not.
+template <class ArgsFn, class ResultFn>
+[[gnu::cold, gnu::noinline]] void RecordCall(Host& host, const char* call, ArgsFn& args, ResultFn& result,
+                                             bool injected) {
+  host.trace.Record({call, args(), result(), injected});
+}
+
 // Runs body(Host&) -> PF_Err. `args()` gives the call's arguments as JSON; it is
 // evaluated after the body, so outputs can be included, and only while tracing.
 template <class ArgsFn, class Body>
 PF_Err ServeCall(const char* call, ArgsFn&& args, Body&& body) {
+  const ServingScope serving;
   Host* host = Host::Current();
   if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   PF_Err result = PF_Err_NONE;
@@ -30,7 +56,10 @@ PF_Err ServeCall(const char* call, ArgsFn&& args, Body&& body) {
       result = PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
   }
-  if (host->trace.Enabled()) host->trace.Record({call, args(), result, injected});
+  if (host->trace.Enabled()) {
+    auto result_json = [&] { return nlohmann::json(result); };
+    RecordCall(*host, call, args, result_json, injected);
+  }
   return result;
 }
 
@@ -39,6 +68,7 @@ PF_Err ServeCall(const char* call, ArgsFn&& args, Body&& body) {
 // about a failed give-back but report it; only the result carries the fault.
 template <class ArgsFn, class Body>
 PF_Err ServeGiveBackCall(const char* call, ArgsFn&& args, Body&& body) {
+  const ServingScope serving;
   Host* host = Host::Current();
   if (host == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
   const auto fault = host->faults.OnCall(call);
@@ -50,7 +80,10 @@ PF_Err ServeGiveBackCall(const char* call, ArgsFn&& args, Body&& body) {
     result = PF_Err_INTERNAL_STRUCT_DAMAGED;
   }
   if (fault) result = *fault;
-  if (host->trace.Enabled()) host->trace.Record({call, args(), result, fault.has_value()});
+  if (host->trace.Enabled()) {
+    auto result_json = [&] { return nlohmann::json(result); };
+    RecordCall(*host, call, args, result_json, fault.has_value());
+  }
   return result;
 }
 
@@ -83,6 +116,7 @@ PF_Err ServeEffectGiveBackCall(const char* call, PF_ProgPtr effect_ref, ArgsFn&&
 template <class T, class ArgsFn, class Body, class ResultJson>
 T ServeValueCall(const char* call, T on_fault, ArgsFn&& args, Body&& body,
                  ResultJson&& result_json) {
+  const ServingScope serving;
   Host* host = Host::Current();
   if (host == nullptr) return on_fault;
   T result = on_fault;
@@ -97,7 +131,10 @@ T ServeValueCall(const char* call, T on_fault, ArgsFn&& args, Body&& body,
       result = on_fault;
     }
   }
-  if (host->trace.Enabled()) host->trace.Record({call, args(), result_json(*host, result), injected});
+  if (host->trace.Enabled()) {
+    auto result_value = [&] { return nlohmann::json(result_json(*host, result)); };
+    RecordCall(*host, call, args, result_value, injected);
+  }
   return result;
 }
 

@@ -24,6 +24,46 @@ nlohmann::json ValueJson(const AEGP_StreamVal2& v, PF_ParamIndex index) {
   return v.one_d;
 }
 
+// When a command ends, the host takes back what is still out through the ledger
+// alone; references the ledger no longer counts belong to a command that has
+// ended and are no longer the module's to use. Every call syncs first, so the
+// first call of a command finds only such leftovers.
+void SyncWithLedger(Host& host) {
+  AegpObjects& aegp = host.aegp;
+  const auto stale = [&](const char* kind, std::size_t held) {
+    return static_cast<std::size_t>(host.ledger.Outstanding(kind)) < held;
+  };
+  if (stale("aegp_effect", aegp.effects.size())) aegp.effects.clear();
+  if (stale("aegp_stream", aegp.streams.size())) aegp.streams.clear();
+  if (stale("stream_value", aegp.values.size())) aegp.values.clear();
+  if (stale("keyframe_batch", aegp.batches.size())) aegp.batches.clear();
+}
+
+// The value record must be one the host filled for the same parameter: a value
+// of another stream would put one parameter's value into another.
+bool ValueOfStream(Host& host, const AEGP_StreamValue2* valueP, PF_ParamIndex index,
+                   const char* call) {
+  auto given = host.aegp.values.find(valueP);
+  if (given != host.aegp.values.end() && given->second == index) return true;
+  const std::string what = given == host.aegp.values.end()
+                               ? "a value the host did not give"
+                               : "a value of parameter " + std::to_string(given->second);
+  host.ledger.Violation(std::string(call) + " with " + what + " for parameter " +
+                        std::to_string(index));
+  return false;
+}
+
+// The parameter a stream or batch is for, as the trace shows it also for a call
+// the host was told to fail; -1 for one the host does not know.
+PF_ParamIndex TracedIndex(const void* reference) {
+  const Host* host = Host::Current();
+  if (host == nullptr) return -1;
+  auto stream = host->aegp.streams.find(reference);
+  if (stream != host->aegp.streams.end()) return stream->second.index;
+  auto batch = host->aegp.batches.find(reference);
+  return batch != host->aegp.batches.end() ? batch->second.index : -1;
+}
+
 bool LiveEffect(Host& host, AEGP_EffectRefH effect, const char* call) {
   if (host.aegp.effects.count(effect) != 0) return true;
   host.ledger.Violation(std::string(call) + " of an effect reference the host did not give");
@@ -50,6 +90,7 @@ A_Err GetNewEffectForEffect(AEGP_PluginID plugin_id, PF_ProgPtr effect_ref, AEGP
   return ServeEffectCall(
       "AEGP_GetNewEffectForEffect", effect_ref, [&] { return nlohmann::json{{"plugin_id", plugin_id}}; },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         if (!CheckPluginId(host, plugin_id, "AEGP_GetNewEffectForEffect") || effectPH == nullptr) {
           return PF_Err_BAD_CALLBACK_PARAM;
         }
@@ -66,6 +107,7 @@ A_Err GetNewEffectForEffect(AEGP_PluginID plugin_id, PF_ProgPtr effect_ref, AEGP
 A_Err DisposeEffect(AEGP_EffectRefH effect) {
   return ServeGiveBackCall("AEGP_DisposeEffect", [] { return nlohmann::json::object(); },
                            [&](Host& host) -> PF_Err {
+                             SyncWithLedger(host);
                              if (!LiveEffect(host, effect, "AEGP_DisposeEffect")) return PF_Err_BAD_CALLBACK_PARAM;
                              host.aegp.effects.erase(effect);
                              host.ledger.Give("aegp_effect", "");
@@ -81,6 +123,7 @@ A_Err GetNewEffectStreamByIndex(AEGP_PluginID plugin_id, AEGP_EffectRefH effect,
       "AEGP_GetNewEffectStreamByIndex",
       [&] { return nlohmann::json{{"plugin_id", plugin_id}, {"index", index}}; },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         if (!CheckPluginId(host, plugin_id, "AEGP_GetNewEffectStreamByIndex") ||
             !LiveEffect(host, effect, "AEGP_GetNewEffectStreamByIndex") || streamPH == nullptr) {
           return PF_Err_BAD_CALLBACK_PARAM;
@@ -101,6 +144,7 @@ A_Err GetNewEffectStreamByIndex(AEGP_PluginID plugin_id, AEGP_EffectRefH effect,
 A_Err DisposeStream(AEGP_StreamRefH stream) {
   return ServeGiveBackCall("AEGP_DisposeStream", [] { return nlohmann::json::object(); },
                            [&](Host& host) -> PF_Err {
+                             SyncWithLedger(host);
                              if (LiveStream(host, stream, "AEGP_DisposeStream") == nullptr) {
                                return PF_Err_BAD_CALLBACK_PARAM;
                              }
@@ -112,7 +156,7 @@ A_Err DisposeStream(AEGP_StreamRefH stream) {
 
 A_Err GetNewStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_LTimeMode time_mode,
                         const A_Time* timeP, A_Boolean pre_expression, AEGP_StreamValue2* valueP) {
-  PF_ParamIndex index = -1;
+  PF_ParamIndex index = TracedIndex(stream);
   return ServeCall(
       "AEGP_GetNewStreamValue",
       [&] {
@@ -120,6 +164,7 @@ A_Err GetNewStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_LT
                               {"pre_expression", pre_expression}};
       },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         if (!CheckPluginId(host, plugin_id, "AEGP_GetNewStreamValue")) return PF_Err_BAD_CALLBACK_PARAM;
         const AegpStream* s = LiveStream(host, stream, "AEGP_GetNewStreamValue");
         if (s == nullptr || timeP == nullptr || valueP == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
@@ -140,6 +185,7 @@ A_Err GetNewStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_LT
 A_Err DisposeStreamValue(AEGP_StreamValue2* valueP) {
   return ServeGiveBackCall("AEGP_DisposeStreamValue", [] { return nlohmann::json::object(); },
                            [&](Host& host) -> PF_Err {
+                             SyncWithLedger(host);
                              if (host.aegp.values.erase(valueP) == 0) {
                                host.ledger.Violation("AEGP_DisposeStreamValue of a value the host did not give");
                                return PF_Err_BAD_CALLBACK_PARAM;
@@ -150,7 +196,7 @@ A_Err DisposeStreamValue(AEGP_StreamValue2* valueP) {
 }
 
 A_Err SetStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_StreamValue2* valueP) {
-  PF_ParamIndex index = -1;
+  PF_ParamIndex index = TracedIndex(stream);
   return ServeCall(
       "AEGP_SetStreamValue",
       [&] {
@@ -159,10 +205,12 @@ A_Err SetStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_Strea
         return args;
       },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         if (!CheckPluginId(host, plugin_id, "AEGP_SetStreamValue")) return PF_Err_BAD_CALLBACK_PARAM;
         const AegpStream* s = LiveStream(host, stream, "AEGP_SetStreamValue");
         if (s == nullptr || valueP == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
         index = s->index;
+        if (!ValueOfStream(host, valueP, index, "AEGP_SetStreamValue")) return PF_Err_BAD_CALLBACK_PARAM;
         // A keyframed stream is changed through keyframes; the host refuses, as it
         // refuses a value outside the parameter's range.
         if (!host.params.SetValue(index, valueP->val)) return PF_Err_BAD_CALLBACK_PARAM;
@@ -174,13 +222,14 @@ A_Err SetStreamValue(AEGP_PluginID plugin_id, AEGP_StreamRefH stream, AEGP_Strea
 
 A_Err SetDynamicStreamFlag(AEGP_StreamRefH stream, AEGP_DynStreamFlags flag, A_Boolean undoable,
                            A_Boolean set) {
-  PF_ParamIndex index = -1;
+  PF_ParamIndex index = TracedIndex(stream);
   return ServeCall(
       "AEGP_SetDynamicStreamFlag",
       [&] {
         return nlohmann::json{{"index", index}, {"flag", flag}, {"undoable", undoable}, {"set", set}};
       },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         const AegpStream* s = LiveStream(host, stream, "AEGP_SetDynamicStreamFlag");
         if (s == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
         index = s->index;
@@ -196,10 +245,11 @@ A_Err SetDynamicStreamFlag(AEGP_StreamRefH stream, AEGP_DynStreamFlags flag, A_B
 // ---- AEGP Keyframe Suite 3 ----
 
 A_Err StartAddKeyframes(AEGP_StreamRefH stream, AEGP_AddKeyframesInfoH* batchPH) {
-  PF_ParamIndex index = -1;
+  PF_ParamIndex index = TracedIndex(stream);
   return ServeCall(
       "AEGP_StartAddKeyframes", [&] { return nlohmann::json{{"index", index}}; },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         const AegpStream* s = LiveStream(host, stream, "AEGP_StartAddKeyframes");
         if (s == nullptr || batchPH == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
         index = s->index;
@@ -213,7 +263,7 @@ A_Err StartAddKeyframes(AEGP_StreamRefH stream, AEGP_AddKeyframesInfoH* batchPH)
 
 A_Err AddKeyframes(AEGP_AddKeyframesInfoH batch, AEGP_LTimeMode time_mode, const A_Time* timeP,
                    A_long* key_indexPL) {
-  PF_ParamIndex index = -1;
+  PF_ParamIndex index = TracedIndex(batch);
   return ServeCall(
       "AEGP_AddKeyframes",
       [&] {
@@ -222,11 +272,15 @@ A_Err AddKeyframes(AEGP_AddKeyframesInfoH batch, AEGP_LTimeMode time_mode, const
         return args;
       },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         AegpBatch* b = LiveBatch(host, batch, "AEGP_AddKeyframes");
         if (b == nullptr || timeP == nullptr || key_indexPL == nullptr || timeP->scale == 0) {
           return PF_Err_BAD_CALLBACK_PARAM;
         }
         index = b->index;
+        if (time_mode != AEGP_LTimeMode_LayerTime) {
+          host.ledger.Violation("AEGP_AddKeyframes in a time mode this effect never uses");
+        }
         *key_indexPL = static_cast<A_long>(b->keys.size());
         b->keys.push_back({*timeP, std::nullopt});
         return PF_Err_NONE;
@@ -234,7 +288,7 @@ A_Err AddKeyframes(AEGP_AddKeyframesInfoH batch, AEGP_LTimeMode time_mode, const
 }
 
 A_Err SetAddKeyframe(AEGP_AddKeyframesInfoH batch, A_long key_index, const AEGP_StreamValue2* valueP) {
-  PF_ParamIndex index = -1;
+  PF_ParamIndex index = TracedIndex(batch);
   return ServeCall(
       "AEGP_SetAddKeyframe",
       [&] {
@@ -243,9 +297,11 @@ A_Err SetAddKeyframe(AEGP_AddKeyframesInfoH batch, A_long key_index, const AEGP_
         return args;
       },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         AegpBatch* b = LiveBatch(host, batch, "AEGP_SetAddKeyframe");
         if (b == nullptr || valueP == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
         index = b->index;
+        if (!ValueOfStream(host, valueP, index, "AEGP_SetAddKeyframe")) return PF_Err_BAD_CALLBACK_PARAM;
         if (key_index < 0 || key_index >= static_cast<A_long>(b->keys.size())) {
           host.ledger.Violation("AEGP_SetAddKeyframe of a key index the batch never gave");
           return PF_Err_BAD_CALLBACK_PARAM;
@@ -256,17 +312,19 @@ A_Err SetAddKeyframe(AEGP_AddKeyframesInfoH batch, A_long key_index, const AEGP_
 }
 
 A_Err EndAddKeyframes(A_Boolean add, AEGP_AddKeyframesInfoH batch) {
-  PF_ParamIndex index = -1;
+  PF_ParamIndex index = TracedIndex(batch);
   std::size_t count = 0;
   return ServeGiveBackCall(
       "AEGP_EndAddKeyframes", [&] { return nlohmann::json{{"add", add}, {"index", index}, {"keys", count}}; },
       [&](Host& host) -> PF_Err {
+        SyncWithLedger(host);
         AegpBatch* b = LiveBatch(host, batch, "AEGP_EndAddKeyframes");
         if (b == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
         index = b->index;
         count = b->keys.size();
         PF_Err err = PF_Err_NONE;
-        if (add) {
+        // The batch is over either way; one whose end fails adds nothing.
+        if (add && !host.faults.LatestFails("AEGP_EndAddKeyframes")) {
           for (const AegpBatch::Key& key : b->keys) {
             // A keyframe given no value takes the stream's value at its time.
             const auto value = key.value ? key.value : host.params.ValueAt(index, key.time);
@@ -285,10 +343,22 @@ A_Err EndAddKeyframes(A_Boolean add, AEGP_AddKeyframesInfoH batch) {
 // revision when it was taken.
 constexpr A_long STATE_MARK = 0x53544154;  // 'STAT'
 
+// A snapshot in a host block must fit in what is left of it: a shorter block (a
+// one-byte placeholder handed over as a snapshot) is refused, not overrun.
+bool SnapshotFits(Host& host, const PF_State* stateP, const char* call) {
+  const auto room = host.handles.RoomAt(stateP);
+  if (!room || *room >= sizeof(PF_State)) return true;
+  host.ledger.Violation(std::string(call) + " with a block of " + std::to_string(*room) +
+                        " bytes, too small for a snapshot");
+  return false;
+}
+
 PF_Err GetCurrentState(PF_ProgPtr effect_ref, PF_State* stateP) {
   return ServeEffectCall("PF_GetCurrentState", effect_ref, [] { return nlohmann::json::object(); },
                          [&](Host& host) -> PF_Err {
-                           if (stateP == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+                           if (stateP == nullptr || !SnapshotFits(host, stateP, "PF_GetCurrentState")) {
+                             return PF_Err_BAD_CALLBACK_PARAM;
+                           }
                            const std::uint64_t revision = host.params.Revision();
                            stateP->reserved[0] = STATE_MARK;
                            stateP->reserved[1] = static_cast<A_long>(revision & 0xFFFFFFFFu);
@@ -308,7 +378,10 @@ PF_Err HasParamChanged(PF_ProgPtr effect_ref, const PF_State* stateP, PF_ParamIn
         return args;
       },
       [&](Host& host) -> PF_Err {
-        if (stateP == nullptr || changedPB == nullptr) return PF_Err_BAD_CALLBACK_PARAM;
+        if (stateP == nullptr || changedPB == nullptr ||
+            !SnapshotFits(host, stateP, "PF_HasParamChanged")) {
+          return PF_Err_BAD_CALLBACK_PARAM;
+        }
         if (stateP->reserved[0] != STATE_MARK || stateP->reserved[3] != ~STATE_MARK) {
           host.ledger.Violation("PF_HasParamChanged with a snapshot the host did not make");
           return PF_Err_BAD_CALLBACK_PARAM;

@@ -65,14 +65,28 @@ TEST(Cli, DemoPrintsASceneThatParsesToTheDemo) {
   EXPECT_EQ(printed.steps.size(), refhost::scene::DemoScene().steps.size());
 }
 
-TEST(Cli, InfoShowsVersionFlagsAndAbout) {
+TEST(Cli, InfoShowsPropertyListAboutAndParametersWithTheirVisibility) {
   InfoOptions options;
   options.module = THIMBLEROUTE_MODULE_PATH;
   std::ostringstream out, err;
   EXPECT_EQ(InfoCommand(options, out, err), EXIT_OK) << err.str();
-  EXPECT_NE(out.str().find("1.0.0 release build 1 (525825)"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE"), std::string::npos);
-  EXPECT_NE(out.str().find("Thimbleroute, v1.0\n  Imagination!"), std::string::npos);
+  const std::string text = out.str();
+  for (const char* expected : {
+           "  name        Thimbleroute\n  category    Nemblo\n",
+           "  version     1.0.0 release build 1 (525825)",
+           "PF_OutFlag2_SUPPORTS_SMART_RENDER | PF_OutFlag2_FLOAT_COLOR_AWARE",
+           "Global setup, in agreement with the property list\n",
+           "Thimbleroute, v1.0\n  Imagination!",
+           // Shown with no path / an open path / a closed path.
+           "  2  Offset          fixed slider  -+-    0.0 % (0 to 100)\n",
+           "  3  Offset          angle         --+    0.0 degrees\n",
+           "  4  Point           point         +++    50 %, 50 % of the layer\n",
+           "  7  Bake Keyframes  popup         +++    item 1 \"----------\" of 2: \"----------\" \"Execute\"\n",
+           "  8  (no name)       checkbox      +++    on, beside the box \"Guide\"\n",
+           "  9  Guide Color     color         +++    #5676ff\n",
+       }) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin:\n" << text;
+  }
 }
 
 TEST(Cli, PluginErrorShowsTheMessageOnlyWhenThePluginAskedForIt) {

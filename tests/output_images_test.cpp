@@ -144,6 +144,27 @@ TEST(Images, RowsWithPaddingAreCopiedWithoutIt) {
   EXPECT_EQ(alphas, (std::vector<A_u_short>{0, 1, 2, 5, 6, 7}));
 }
 
+TEST(Images, ShrinkAveragesBlocksByAlphaAndKeepsEdgeRemainders) {
+  // 3 × 2 at factor 2: a full 2 × 2 block and a 1 × 2 remainder at the right edge.
+  Image image = MakeImage(3, 2, Depth::FLOAT_32);
+  auto& px = Px<PF_PixelFloat>(image);
+  px[0] = {1, 1, 0, 0};  // opaque red
+  px[1] = {0, 0, 1, 0};  // transparent green: adds no colour, halves nothing but alpha
+  px[3] = {1, 1, 0, 0};
+  px[4] = {0, 0, 1, 0};
+  px[2] = {1, 0, 0, 1};  // the remainder column: opaque blue over transparent
+  px[5] = {0, 0, 0, 0};
+  Image small = Shrink(image, 2);
+  ASSERT_EQ(small.width, 2);
+  ASSERT_EQ(small.height, 1);
+  auto& got = Px<PF_Pixel8>(small);
+  EXPECT_EQ((std::vector<int>{got[0].alpha, got[0].red, got[0].green, got[0].blue}),
+            (std::vector<int>{128, 255, 0, 0}));
+  EXPECT_EQ((std::vector<int>{got[1].alpha, got[1].red, got[1].green, got[1].blue}),
+            (std::vector<int>{128, 0, 0, 255}));
+  EXPECT_THROW(Shrink(image, 0), std::invalid_argument);
+}
+
 TEST(AtomicWrites, AFailedWriterLeavesNoFileAndKeepsTheOldOne) {
   TempDir dir;
   auto fail_halfway = [](std::FILE* f) {

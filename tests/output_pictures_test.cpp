@@ -72,7 +72,7 @@ TEST(ContactSheets, FramesInRowsOverACheckerboard) {
     }
     std::string label = "t";
     label += std::to_string(i);
-    cells.push_back({std::move(frame), label});
+    cells.push_back({std::move(frame), label, {}});
   }
   DrawContactSheet(dir / "sheet.png", cells, 2, 100);
   PngSamples png = ReadPngSamples(dir / "sheet.png");

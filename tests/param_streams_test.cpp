@@ -416,6 +416,30 @@ TEST_F(ParamStreamsTest, StaticValuesAndKeyframesFollowTheHostsRules) {
   EXPECT_EQ(RecordValue(def), (std::vector<A_long>{255, 1, 128, 254}));
 }
 
+TEST_F(ParamStreamsTest, ManyKeyframesInAnyOrderReadBackInTimeOrder) {
+  // Keyframe k at k/4 s holds 10 k; they come in an order mixing appends, inserts
+  // and replacements at the same instant in another scale.
+  std::vector<int> order;
+  for (int k = 0; k < 60; k += 2) order.push_back(k);
+  for (int k = 59; k > 0; k -= 2) order.push_back(k);
+  for (int k : order) ASSERT_TRUE(params_.AddKeyframe(PARAM_ANGLE, {k, 4}, OneDValue(k + 0.5)));
+  for (int k = 0; k < 60; k += 3) ASSERT_TRUE(params_.AddKeyframe(PARAM_ANGLE, {k * 25, 100}, OneDValue(10 * k)));
+  for (int k = 0; k < 60; ++k) {
+    if (k % 3 != 0) {
+      ASSERT_TRUE(params_.AddKeyframe(PARAM_ANGLE, {k, 4}, OneDValue(10 * k)));
+    }
+  }
+  const std::vector<ParamKeyframe> keys = params_.Keyframes(PARAM_ANGLE);
+  ASSERT_EQ(keys.size(), 60u);
+  for (int k = 0; k < 60; ++k) {
+    EXPECT_EQ(keys[static_cast<std::size_t>(k)].value.one_d, 10.0 * k) << k;
+    // On a keyframe, between two, and before the first and after the last.
+    EXPECT_EQ(params_.ValueAt(PARAM_ANGLE, {k, 4})->one_d, 10.0 * k) << k;
+    EXPECT_DOUBLE_EQ(params_.ValueAt(PARAM_ANGLE, {2 * k + 1, 8})->one_d, k < 59 ? 10.0 * k + 5 : 590.0) << k;
+  }
+  EXPECT_EQ(params_.ValueAt(PARAM_ANGLE, {-1, 4})->one_d, 0.0);
+}
+
 TEST_F(ParamStreamsTest, RevisionMovesOnlyWhenSomethingChanges) {
   struct Case {
     const char* what;

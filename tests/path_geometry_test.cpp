@@ -183,6 +183,20 @@ TEST(SegmentGeometry, AVanishedDerivativeAtAnEndGivesTheDirectionOfTravel) {
   EXPECT_GT(middle.derivative.y, 0.0);
 }
 
+TEST(SegmentGeometry, SharedCoordinatesAndCoincidentPointsStayExact) {
+  // An edge along a row, its tangents along it: every point keeps the row's y.
+  const CubicSegment row{{-120.5, 33.3}, {-100.1, 33.3}, {300.7, 33.3}, {880.9, 33.3}};
+  for (int frequency : {1, 7, FREQUENCY, 1000}) {
+    const SegmentLengthTable table(row, frequency);
+    for (double share : {0.0, 0.1, 0.37, 0.5, 0.999, 1.0}) {
+      EXPECT_EQ(table.AtLength(share * table.Length()).position.y, 33.3) << frequency << " " << share;
+    }
+  }
+  // Four coincident control points: a segment of no length at all, not a tiny one.
+  const SegmentLengthTable point({{7.1, -3.3}, {7.1, -3.3}, {7.1, -3.3}, {7.1, -3.3}}, FREQUENCY);
+  EXPECT_EQ(point.Length(), 0.0);
+}
+
 TEST(MaskSegments, CountAndShapeFollowTheVertices) {
   struct Count {
     std::size_t vertices;

@@ -118,6 +118,36 @@ TEST_F(MaskServicesTest, LengthsAndPointsNeedNoPreparationAndAgreeWithOne) {
   ExpectClean();
 }
 
+// The host keeps each segment's samples for the rest of the check-out; a segment
+// prepared at another frequency is sampled at that one, and a preparation still
+// out keeps the samples it was made with.
+TEST_F(MaskServicesTest, PreparationsAtOtherFrequenciesKeepTheirOwnSamples) {
+  const std::vector<PathVertex> shape = {{{0, 0}, {}, {150, 0}}, {{100, 100}, {-150, 0}, {}}};
+  host_.masks.Add(MASK, false, shape);
+  const refhost::CubicSegment segment = refhost::SegmentOf(shape, false, 0);
+  const double fine = refhost::SegmentLengthTable(segment, 100).Length();
+  const double coarse = refhost::SegmentLengthTable(segment, 3).Length();
+  ASSERT_NE(fine, coarse);
+  EXPECT_EQ(RunWithSuites([&](const Suites& s) {
+              PF_PathOutlinePtr path = s.CheckOut(MASK);
+              PF_PathSegPrepPtr at_100 = nullptr, at_3 = nullptr, again = nullptr;
+              EXPECT_EQ(s.data->PF_PathPrepareSegLength(s.ref, path, 0, 100, &at_100), PF_Err_NONE);
+              EXPECT_EQ(s.data->PF_PathPrepareSegLength(s.ref, path, 0, 3, &at_3), PF_Err_NONE);
+              EXPECT_EQ(s.data->PF_PathPrepareSegLength(s.ref, path, 0, 100, &again), PF_Err_NONE);
+              double lengths[3] = {};
+              s.Length(path, 0, &at_100, &lengths[0]);
+              s.Length(path, 0, &at_3, &lengths[1]);
+              s.Length(path, 0, &again, &lengths[2]);
+              EXPECT_EQ(lengths[0], fine);
+              EXPECT_EQ(lengths[1], coarse);
+              EXPECT_EQ(lengths[2], fine);
+              for (PF_PathSegPrepPtr prep : {at_100, at_3, again}) s.CleanUp(path, 0, prep);
+              return s.CheckIn(MASK, path);
+            }),
+            PF_Err_NONE);
+  ExpectClean();
+}
+
 TEST_F(MaskServicesTest, PathsCheckedOutDuringARenderFollowItsDownsampleFactors) {
   // The second vertex's in-tangent makes a curve, so tangents must scale too.
   host_.masks.Add(MASK, false, {{{40, 60}, {}, {}}, {{240, 60}, {-50, 80}, {}}});

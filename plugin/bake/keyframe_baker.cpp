@@ -176,10 +176,15 @@ void KeyframeBaker::Bake(SuiteCache& suites, PF_InData* in_data, PathLocator& lo
 
   // Batches: kept on success; on a failure they are still ended, with their
   // keyframes dropped, so the user keeps the Point and Angle they had rather than a
-  // bake cut off part way, and nothing stays open in the host.
-  const A_Boolean keep = err == PF_Err_NONE ? 1 : 0;
-  if (point_batch != nullptr) KeepFirst(err, keyframes->AEGP_EndAddKeyframes(keep, point_batch));
-  if (angle_batch != nullptr) KeepFirst(err, keyframes->AEGP_EndAddKeyframes(keep, angle_batch));
+  // bake cut off part way, and nothing stays open in the host. The Angle batch is
+  // kept only when the Point batch's end succeeded too, so that a failure there
+  // does not leave Angle keyframes without their Point counterparts.
+  if (point_batch != nullptr) {
+    KeepFirst(err, keyframes->AEGP_EndAddKeyframes(err == PF_Err_NONE, point_batch));
+  }
+  if (angle_batch != nullptr) {
+    KeepFirst(err, keyframes->AEGP_EndAddKeyframes(err == PF_Err_NONE, angle_batch));
+  }
   if (point_stream != nullptr) KeepFirst(err, s.stream->AEGP_DisposeStream(point_stream));
   if (angle_stream != nullptr) KeepFirst(err, s.stream->AEGP_DisposeStream(angle_stream));
   if (effect != nullptr) KeepFirst(err, s.effect->AEGP_DisposeEffect(effect));

@@ -41,6 +41,8 @@ PF_Pixel16 To16(const PF_PixelFloat& p) {
   return {FloatTo16(p.alpha), FloatTo16(p.red), FloatTo16(p.green), FloatTo16(p.blue)};
 }
 
+const PF_PixelFloat& ToFloat(const PF_PixelFloat& p) { return p; }
+
 template <class Out, class In, class Fn>
 std::vector<Out> Map(const std::vector<In>& in, Fn fn) {
   std::vector<Out> out;
@@ -124,6 +126,44 @@ Image ConvertDepth(const Image& image, Depth depth) {
           case Depth::FLOAT_32:
             if constexpr (!std::is_same_v<P, PF_PixelFloat>) out.pixels = Map<PF_PixelFloat>(in, [](const P& p) { return ToFloat(p); });
             break;
+        }
+      },
+      image.pixels);
+  return out;
+}
+
+Image Shrink(const Image& image, int factor) {
+  if (factor < 1) throw std::invalid_argument("shrink factor below 1");
+  const int width = (image.width + factor - 1) / factor;
+  const int height = (image.height + factor - 1) / factor;
+  Image out = MakeImage(width, height, Depth::BITS_8);
+  auto& dst = std::get<std::vector<PF_Pixel8>>(out.pixels);
+  std::visit(
+      [&](const auto& src) {
+        for (int oy = 0; oy < height; ++oy) {
+          for (int ox = 0; ox < width; ++ox) {
+            // Colours weighted by alpha, so a transparent pixel's colour does not
+            // bleed into its neighbours; a block that is all transparent stays black.
+            double a = 0, r = 0, g = 0, b = 0;
+            int count = 0;
+            for (int y = oy * factor; y < std::min(image.height, (oy + 1) * factor); ++y) {
+              for (int x = ox * factor; x < std::min(image.width, (ox + 1) * factor); ++x) {
+                const PF_PixelFloat p = ToFloat(src[static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
+                                                    static_cast<std::size_t>(x)]);
+                const double pa = Clamp01(p.alpha);
+                a += pa;
+                r += pa * Clamp01(p.red);
+                g += pa * Clamp01(p.green);
+                b += pa * Clamp01(p.blue);
+                ++count;
+              }
+            }
+            const double n = count;
+            const double colour_weight = a > 0 ? a : 1;
+            dst[static_cast<std::size_t>(oy) * static_cast<std::size_t>(width) + static_cast<std::size_t>(ox)] =
+                To8(PF_PixelFloat{static_cast<float>(a / n), static_cast<float>(r / colour_weight),
+                                  static_cast<float>(g / colour_weight), static_cast<float>(b / colour_weight)});
+          }
         }
       },
       image.pixels);

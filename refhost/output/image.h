@@ -37,6 +37,10 @@ Image ImageFromRows(int width, int height, Depth depth, const void* base, std::s
 // 16 bits and v / 255 in float; float is clamped to 0..1 before it is narrowed.
 Image ConvertDepth(const Image& image, Depth depth);
 
+// A smaller 8-bit copy for previews: each pixel the mean of a factor × factor
+// block (fewer at the right and bottom edges), colours weighted by alpha.
+Image Shrink(const Image& image, int factor);
+
 // Channel conversions used by ConvertDepth and the PNG writer.
 std::uint16_t Chan8To16(std::uint8_t v);
 std::uint8_t Chan16To8(std::uint16_t v);

@@ -19,6 +19,8 @@ constexpr double PI = 3.14159265358979323846;
 constexpr int MAX_PICTURE_SIDE = 1600;  // a bake picture is scaled down to fit this
 constexpr int MAX_SHEET_COLUMNS = 64;
 constexpr double TITLE_BAND = 28.0;
+constexpr double TICK_LENGTH = 20.0;   // picture pixels
+constexpr double TICK_SPACING = 28.0;  // picture pixels between ticked points, at least
 
 struct SurfaceDeleter {
   void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
@@ -189,16 +191,6 @@ void DrawBakePicture(const std::filesystem::path& file, const BakePicture& pictu
   }
   cairo_fill(c);
 
-  // Heading ticks: 0 degrees points up, angles run clockwise (y grows downward).
-  cairo_set_source_rgb(c, 1.0, 0.6, 0.1);
-  cairo_set_line_width(c, 2.0 * px);
-  for (const BakeSample& s : picture.samples) {
-    if (!std::isfinite(s.x) || !std::isfinite(s.y) || !std::isfinite(s.angle)) continue;
-    double rad = s.angle * PI / 180.0;
-    cairo_move_to(c, s.x, s.y);
-    cairo_line_to(c, s.x + 18 * px * std::sin(rad), s.y - 18 * px * std::cos(rad));
-  }
-  cairo_stroke(c);
   cairo_set_source_rgb(c, 0.2, 0.8, 1.0);
   for (const BakeSample& s : picture.samples) {
     if (!std::isfinite(s.x) || !std::isfinite(s.y)) continue;
@@ -206,6 +198,30 @@ void DrawBakePicture(const std::filesystem::path& file, const BakePicture& pictu
     cairo_arc(c, s.x, s.y, 2.5 * px, 0, 2 * PI);
   }
   cairo_fill(c);
+
+  // Heading ticks over the points: 0 degrees points up, angles run clockwise (y
+  // grows downward). A heading runs along the path, so where the points lie close
+  // together only every few get a tick, or the ticks would hide each other.
+  cairo_set_source_rgb(c, 1.0, 0.6, 0.1);
+  cairo_set_line_width(c, 2.0 * px);
+  const BakeSample* last_ticked = nullptr;
+  for (const BakeSample& s : picture.samples) {
+    if (!std::isfinite(s.x) || !std::isfinite(s.y) || !std::isfinite(s.angle)) continue;
+    if (last_ticked != nullptr && std::hypot(s.x - last_ticked->x, s.y - last_ticked->y) < TICK_SPACING * px) continue;
+    last_ticked = &s;
+    const double rad = s.angle * PI / 180.0;
+    const double dx = std::sin(rad);
+    const double dy = -std::cos(rad);
+    const double tip_x = s.x + TICK_LENGTH * px * dx;
+    const double tip_y = s.y + TICK_LENGTH * px * dy;
+    cairo_move_to(c, s.x, s.y);
+    cairo_line_to(c, tip_x, tip_y);
+    // A small arrowhead, so the direction reads at a glance.
+    cairo_move_to(c, tip_x - 5 * px * (dx + 0.6 * dy), tip_y - 5 * px * (dy - 0.6 * dx));
+    cairo_line_to(c, tip_x, tip_y);
+    cairo_line_to(c, tip_x - 5 * px * (dx - 0.6 * dy), tip_y - 5 * px * (dy + 0.6 * dx));
+  }
+  cairo_stroke(c);
 
   if (!picture.samples.empty() && std::isfinite(picture.samples.front().x) && std::isfinite(picture.samples.front().y)) {
     const BakeSample& start = picture.samples.front();
@@ -255,6 +271,12 @@ void DrawContactSheet(const std::filesystem::path& file, const std::vector<Sheet
       cairo_set_source_surface(c, frame.get(), 0, 0);
       cairo_pattern_set_filter(cairo_get_source(c), CAIRO_FILTER_GOOD);
       cairo_paint(c);
+      // The mask outlines, as a viewer draws them over the frame: thin and half
+      // transparent, so the marker on the path keeps its colour.
+      for (const MaskGeometry& outline : cell.outlines) MaskPath(c, outline);
+      cairo_set_source_rgba(c, 0.25, 0.8, 1.0, 0.5);
+      cairo_set_line_width(c, 1.0 / s);
+      cairo_stroke(c);
       cairo_restore(c);
     }
     cairo_set_source_rgb(c, 0.95, 0.95, 0.95);

@@ -20,18 +20,21 @@ struct BakePicture {
   std::string title;
 };
 
-// The mask drawn as its Béziers, each baked point with a tick along its heading,
-// the first one ringed and labelled "start". The view takes in the layer and
+// The mask drawn as its Béziers, each baked point as a dot, ticks with arrowheads
+// along the headings (each point's, or every few points' where they crowd), the
+// first point ringed and labelled "start". The view takes in the layer and
 // everything drawn, so points off the layer stay visible. PNG, whole or not at all.
 void DrawBakePicture(const std::filesystem::path& file, const BakePicture& picture);
 
 struct SheetCell {
   Image image;
   std::string label;
+  std::vector<MaskGeometry> outlines;  // drawn over the frame, in the image's pixels
 };
 
 // Frames side by side, `columns` to a row, each scaled to `cell_width` pixels wide
-// over a checkerboard (so transparency shows) with its label beneath. PNG, whole
+// over a checkerboard (so transparency shows), with its mask outlines over it and
+// its label beneath. PNG, whole
 // or not at all; throws OutputError.
 void DrawContactSheet(const std::filesystem::path& file, const std::vector<SheetCell>& cells, int columns,
                       int cell_width = 320);

@@ -12,22 +12,23 @@ constexpr char DEMO_SCENE[] = R"json({
   "time": {"scale": 30, "step": 1, "duration": 120},
   "masks": [
     {"id": 1, "name": "S-curve", "closed": false, "vertices": [
-      {"x": 120, "y": 600, "out": [180, 0]},
-      {"x": 400, "y": 360, "in": [-100, 100], "out": [100, -100]},
-      {"x": 680, "y": 120, "in": [-180, 0]}
+      {"x": 110, "y": 580, "out": [170, 0]},
+      {"x": 290, "y": 410, "in": [-90, 90], "out": [90, -90]},
+      {"x": 470, "y": 240, "in": [-170, 0]}
     ]},
     {"id": 2, "name": "Closed shape", "closed": true, "vertices": [
-      [760, 160],
-      {"x": 980, "y": 160, "out": [170, 0]},
-      {"x": 980, "y": 560, "in": [170, 0]},
-      [760, 560]
+      [840, 250],
+      {"x": 1060, "y": 250, "out": [150, 0]},
+      {"x": 1060, "y": 560, "in": [150, 0]},
+      [840, 560]
     ]}
   ],
   "params": {
     "path": 1,
     "offset_percent": {"keyframes": [{"time": 0, "value": 0}, {"time": 119, "value": 100}]},
     "offset_angle": {"keyframes": [{"time": 0, "value": 0}, {"time": 119, "value": 360}]},
-    "guide": true
+    "guide": true,
+    "guide_color": "#ffb020"
   },
   "steps": [
     {"render": {"range": [0, 120], "every": 8, "sheet": true, "name": "s-curve-8bit"}},

@@ -16,6 +16,7 @@ struct DemoOptions {
   std::filesystem::path out = "out/demo";
   std::filesystem::path module;
   bool print_scene = false;  // print the demo's scene (a start for one's own) and stop
+  bool progress = false;     // draw progress lines on `out` (a terminal)
 };
 
 struct RunOptions {
@@ -24,6 +25,7 @@ struct RunOptions {
   std::optional<std::filesystem::path> trace;
   std::filesystem::path module;
   bool dry_run = false;  // check the scene and list what would be written; run nothing
+  bool progress = false;  // draw progress lines on `out` (a terminal)
 };
 
 struct InfoOptions {

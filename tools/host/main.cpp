@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include <CLI/CLI.hpp>
+#include <unistd.h>
 
 #include "commands.h"
 
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
   }
   if (*out_opt) run.out = run_out;
   if (*trace_opt) run.trace = run_trace;
+  // Progress lines only on a terminal: logs and pipes get the results alone.
+  demo.progress = run.progress = ::isatty(STDOUT_FILENO) == 1;
 
   if (*demo_cmd) return DemoCommand(demo, std::cout, std::cerr);
   if (*run_cmd) return RunCommand(run, std::cout, std::cerr);

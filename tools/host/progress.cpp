@@ -17,8 +17,14 @@ Progress Progress::ForStdout(std::string what, std::size_t total) {
 
 void Progress::Update(std::size_t done) {
   if (!enabled_) return;
-  std::string line = what_ + " " + std::to_string(done) + "/" + std::to_string(total_);
-  if (total_ > 0) line += " (" + std::to_string(done * 100 / total_) + "%)";
+  std::string status = std::to_string(done) + "/" + std::to_string(total_);
+  if (total_ > 0) status += " (" + std::to_string(done * 100 / total_) + "%)";
+  Show(status);
+}
+
+void Progress::Show(const std::string& status) {
+  if (!enabled_) return;
+  std::string line = what_ + " " + status;
   // Pad over a longer previous line so no stale characters remain.
   std::string pad(width_ > line.size() ? width_ - line.size() : 0, ' ');
   *out_ << '\r' << line << pad << std::flush;

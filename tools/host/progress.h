@@ -19,6 +19,8 @@ class Progress {
   static Progress ForStdout(std::string what, std::size_t total);
 
   void Update(std::size_t done);
+  // A status in place of the count, for work whose progress cannot be counted.
+  void Show(const std::string& status);
   // Clears the line, so the result printed next starts at the left edge.
   void Finish();
 
