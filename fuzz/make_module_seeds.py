@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the module fuzzer's seed inputs into fuzz/corpus/module/.
+"""Writes the module fuzzer's seed inputs into fuzz/corpus/module/, and the
+findings it made, each as the scenario that shows it, into fuzz/regressions/module/.
 
-Each seed is a short scenario written in the byte language module_target.cpp
+Each input is a short scenario written in the byte language module_target.cpp
 decodes: this file mirrors its reads one for one (the same order, the same
-ranges, the same tables), so a change to the decoder needs the same change here.
-THIMBLEROUTE_FUZZ_TRACE=1 on a replay shows what a seed does.
+ranges, the same tables), so a change to the decoder needs the same change here,
+and running this again keeps the findings meaning what they meant.
+THIMBLEROUTE_FUZZ_TRACE=1 on a replay shows what an input does.
 """
 import pathlib
 import struct
@@ -165,12 +167,12 @@ class Seed:
 
     def fault(self, call=None, nth=1, code=4, suite=None, quirk=0):
         if call is not None:
-            self.in_range(0, 3, 0)
+            self.in_range(0, 4, 0)
             self.pick(len(HOST_CALLS), HOST_CALLS.index(call))
             self.in_range(1, 12, nth)
             self.pick(len(FAULT_CODES), FAULT_CODES.index(code))
         else:
-            self.in_range(0, 3, 2)
+            self.in_range(0, 4, 2)
             self.pick(SUITES, suite)
             self.pick(3, quirk)
 
@@ -232,7 +234,8 @@ class Seed:
         self.coordinate(dy)
         self.near_whole(*near)
 
-    def frame(self, time=0, depth="8", downsample=(1, 1), padding=0, bake=False, at_clock=None):
+    def frame(self, time=0, depth="8", downsample=(1, 1), padding=0, bake=False, at_clock=None,
+              downsample_y=None):
         """at_clock: the frame at the clock's time plus this (-2..2) in place of `time`."""
         self.action("BAKE" if bake else "FRAME")
         if at_clock is not None:
@@ -243,9 +246,16 @@ class Seed:
         self.pick(3, FORMATS.index(depth))
         self.in_range(1, 3, downsample[0])
         self.in_range(1, 4, downsample[1])
+        if downsample_y is None:
+            self.in_range(0, 3, 1)
+            downsample_y = downsample
+        else:
+            self.in_range(0, 3, 0)
+            self.in_range(1, 3, downsample_y[0])
+            self.in_range(1, 4, downsample_y[1])
         self.in_range(0, 2, padding)
         width = -(-self.layer[0] * downsample[0] // downsample[1])
-        height = -(-self.layer[1] * downsample[0] // downsample[1])
+        height = -(-self.layer[1] * downsample_y[0] // downsample_y[1])
         if width > 0:
             self.in_range(0, 3, 1)
         if height > 0:
@@ -261,6 +271,7 @@ def open_path_guide():
     for depth in FORMATS:
         s.frame(time=0, depth=depth)
     s.frame(time=5, depth="16", downsample=(1, 2), padding=2)
+    s.frame(time=2, depth="8", downsample=(1, 1), downsample_y=(1, 3))
     s.param(ON_TRANSPARENT, value=1)
     s.frame(time=1, depth="32")
     return s
@@ -305,6 +316,10 @@ def faults():
     s.action("SUITE_QUIRK")
     s.fault(suite=3, quirk=1)  # PF Path Data Suite hands itself out with an error
     s.frame(time=0, depth="16")
+    s.action("SUITE_QUIRK")
+    s.in_range(0, 4, 3)
+    s.pick(4, 0)  # worlds reported as PF_PixelFormat_INVALID
+    s.frame(time=0, depth="32")
     s.action("CLEAR_FAULTS")
     s.action("FAIL_CALL")
     s.fault(call="AEGP_AddKeyframes", nth=3, code=4)
@@ -359,6 +374,33 @@ def lifecycle():
     return s
 
 
+# ---- Findings ----
+
+def nan_angle_read_as_fixed():
+    """An Offset angle that is not a number, checked out as 16.16 fixed point."""
+    s = Seed()
+    s.start(masks=[dict(mask_id=1, closed=True, vertices=[(2, 2), (30, 2), (16, 20)])])
+    s.param(PATH, value=1)
+    s.param(GUIDE, value=1)
+    s.param(ANGLE_OFFSET, how=SET_UNCHECKED, special=NAN_INDEX)
+    s.frame(time=0, depth="32")
+    return s
+
+
+def mask_overflowing_to_nan_length():
+    """Vertices near the largest double, rendered at three times the layer's size: the
+    host's control points overflowed and the path's lengths came out as no number,
+    which the module handed back to it at 100 %."""
+    s = Seed()
+    s.start(masks=[dict(mask_id=3, closed=False,
+                        vertices=[(4, 1e300), (1e308, -1e308), (8, 8)])])
+    s.param(PATH, value=3)
+    s.param(GUIDE, value=1)
+    s.param(PERCENT, value=100)
+    s.frame(time=0, depth="8", downsample=(3, 1))
+    return s
+
+
 def close_instants():
     """Mask and Offset keyframes at (q-3)/(q-2) and (q-1)/q and a frame at (q-2)/(q-1),
     q = 1000000007: three instants in order that a double cannot tell apart."""
@@ -385,12 +427,19 @@ SEEDS = {
     "faults": faults,
     "odd-values": odd_values,
     "lifecycle": lifecycle,
-    "close-instants": close_instants,
+}
+
+REGRESSIONS = {
+    "nan-angle-read-as-fixed": nan_angle_read_as_fixed,
+    "mask-overflowing-to-nan-length": mask_overflowing_to_nan_length,
+    "keyframes-between-close-instants": close_instants,
 }
 
 if __name__ == "__main__":
-    folder = pathlib.Path(__file__).resolve().parent / "corpus" / "module"
-    folder.mkdir(parents=True, exist_ok=True)
-    for name, make in SEEDS.items():
-        (folder / name).write_bytes(bytes(make().data))
-        print(folder / name)
+    here = pathlib.Path(__file__).resolve().parent
+    for folder, inputs in ((here / "corpus" / "module", SEEDS),
+                           (here / "regressions" / "module", REGRESSIONS)):
+        folder.mkdir(parents=True, exist_ok=True)
+        for name, make in inputs.items():
+            (folder / name).write_bytes(bytes(make().data))
+            print(folder / name)

@@ -72,6 +72,8 @@ const A_long SPECIAL_TIMES[] = {0, 1, -1, 1001, -1001, std::numeric_limits<A_lon
 
 const PF_PixelFormat FORMATS[] = {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64,
                                   PF_PixelFormat_ARGB128};
+// Formats the effect does not render, for the host to report of its worlds.
+const PF_PixelFormat OTHER_FORMATS[] = {PF_PixelFormat_INVALID, 0, -1, 0x62777334 /* '8bws' - 4 */};
 
 // Every call the host serves, by the name its fault plan knows it by.
 const char* const HOST_CALLS[] = {
@@ -429,7 +431,7 @@ class Driver {
 
   void InjectFault() {
     faults_used_ = true;
-    switch (in_.InRange(0, 3)) {
+    switch (in_.InRange(0, 4)) {
       case 0:
       case 1: {
         const std::string call = in_.Pick(HOST_CALLS);
@@ -445,6 +447,12 @@ class Driver {
         const refhost::AcquireQuirk quirk = in_.Pick(QUIRKS);
         Tell("suite %s %d quirk %d", suite.name, suite.version, static_cast<int>(quirk));
         host_.faults.SetAcquireQuirk(suite.name, suite.version, quirk);
+        break;
+      }
+      case 3: {
+        const PF_PixelFormat format = in_.Pick(OTHER_FORMATS);
+        Tell("worlds reported as format %x", static_cast<unsigned>(format));
+        host_.faults.ReportPixelFormat(format);
         break;
       }
       default:
@@ -642,9 +650,12 @@ class Driver {
     request.time = Time();
     request.format = in_.Pick(FORMATS);
     request.downsample = {in_.InRange<A_long>(1, 3), in_.InRange<A_u_long>(1, 4)};
+    if (in_.InRange(0, 3) == 0) {
+      request.downsample_y = {in_.InRange<A_long>(1, 3), in_.InRange<A_u_long>(1, 4)};
+    }
     request.row_padding = in_.InRange<A_long>(0, 2);
     const A_long width = refhost::ScaledSize(host_.images.LayerWidth(), request.downsample);
-    const A_long height = refhost::ScaledSize(host_.images.LayerHeight(), request.downsample);
+    const A_long height = refhost::ScaledSize(host_.images.LayerHeight(), request.DownsampleY());
     if (width > 0 && in_.InRange(0, 3) == 0) request.output_width = in_.InRange<A_long>(1, width);
     if (height > 0 && in_.InRange(0, 3) == 0) {
       request.output_height = in_.InRange<A_long>(1, height);
@@ -660,9 +671,10 @@ class Driver {
     const long long segments = wants_path ? SegmentsOf(path) : 0;
     const long long steps = bake ? BakeSteps(host_.Time()) : 0;
     const long long cost = 1 + steps + segments * (bake ? steps + 1 : 2);
-    Tell("frame at %d, format %x, downsample %d/%u, padding %d, output %dx%d: path %u, guide %d, "
-         "clear %d, bake %d, cost %lld of %lld",
-         request.time, request.format, request.downsample.num, request.downsample.den,
+    Tell("frame at %d, format %x, downsample %d/%u by %d/%u, padding %d, output %dx%d: path %u, "
+         "guide %d, clear %d, bake %d, cost %lld of %lld",
+         request.time, static_cast<unsigned>(request.format), request.downsample.num,
+         request.downsample.den, request.DownsampleY().num, request.DownsampleY().den,
          request.row_padding, request.output_width, request.output_height, path, guide, clear,
          bake, cost, budget_);
     if (cost > budget_) return;
