@@ -184,6 +184,18 @@ TEST(SceneErrors, KeyGivenTwiceIsNamedAtItsObject) {
   EXPECT_EQ(e.Where(), "/");
 }
 
+TEST(SceneErrors, NestingDeeperThanAnySceneIsRefusedWhereItGoesTooDeep) {
+  // Read to any depth, 5000 levels took memory by the square of the depth, and
+  // the message showing a value so nested overflowed the stack.
+  constexpr int LEVELS = 5000;
+  const std::string nested = std::string(LEVELS, '[') + std::string(LEVELS, ']');
+  std::string where = "/layer/depth";
+  for (int level = 0; level < 30; ++level) where += "/0";  // the 33rd level
+  SceneError e = ErrorOf(R"({"layer": {"depth": )" + nested + "}}");
+  EXPECT_EQ(e.Where(), where);
+  EXPECT_EQ(e.Message(), "nested deeper than 32 levels; a scene needs no more than 8");
+}
+
 TEST(SceneErrors, ImageThatIsNoImageOrOfTheWrongSize) {
   TempDir dir;
   std::ofstream(dir / "notes.png") << "not a picture";

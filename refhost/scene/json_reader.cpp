@@ -35,6 +35,16 @@ struct DuplicateKey {
   std::string key;
 };
 
+// A scene nests a few levels (a vertex's tangent is the eighth). Deeper documents
+// are refused as they are read: the frames above keep each level's place, and
+// messages show values by writing them out recursively, so an unbounded depth
+// would let a small file take memory by the square of its nesting, or the stack.
+constexpr std::size_t MAX_DEPTH = 32;
+
+struct TooDeep {
+  std::string pointer;
+};
+
 // Line and column (both from 1) of the byte at 1-based position `byte`.
 std::pair<std::size_t, std::size_t> LineColumn(std::string_view text, std::size_t byte) {
   std::size_t end = std::min(byte == 0 ? 0 : byte - 1, text.size());
@@ -170,6 +180,7 @@ nlohmann::json ParseJson(std::string_view text, const std::string& file) {
     switch (event) {
       case E::object_start:
       case E::array_start: {
+        if (stack.size() >= MAX_DEPTH) throw TooDeep{child_pointer()};
         Frame frame;
         frame.is_array = event == E::array_start;
         frame.pointer = child_pointer();
@@ -197,6 +208,9 @@ nlohmann::json ParseJson(std::string_view text, const std::string& file) {
     return nlohmann::json::parse(text.begin(), text.end(), callback);
   } catch (const DuplicateKey& d) {
     throw SceneError(file, d.pointer.empty() ? "/" : d.pointer, "key " + Quote(d.key) + " appears twice");
+  } catch (const TooDeep& t) {
+    throw SceneError(file, t.pointer, "nested deeper than " + std::to_string(MAX_DEPTH) +
+                                          " levels; a scene needs no more than 8");
   } catch (const nlohmann::json::parse_error& e) {
     auto [line, column] = LineColumn(text, e.byte);
     // The library's text reads "[json.exception.parse_error.101] parse error at
