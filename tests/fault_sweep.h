@@ -31,6 +31,15 @@ struct Scenario {
 
 inline void PrintTo(const Scenario& scenario, std::ostream* os) { *os << scenario.name; }
 
+// The scenario's name as a test name: letters, digits and underscores only.
+inline std::string TestName(const ::testing::TestParamInfo<Scenario>& info) {
+  std::string name = info.param.name;
+  for (char& c : name) {
+    if (c == ' ' || c == '-') c = '_';
+  }
+  return name;
+}
+
 struct Injection {
   std::string what;
   std::function<void(refhost::FaultPlan&)> arm;

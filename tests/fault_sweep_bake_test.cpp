@@ -64,12 +64,6 @@ class BakeAndUpkeepSweep : public ::testing::TestWithParam<sweep::Scenario> {};
 TEST_P(BakeAndUpkeepSweep, EveryInjectionClean) { sweep::Run(THIMBLEROUTE_MODULE_PATH, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Commands, BakeAndUpkeepSweep, ::testing::ValuesIn(SCENARIOS),
-                         [](const auto& param_info) {
-                           std::string name = param_info.param.name;
-                           for (char& c : name) {
-                             if (c == ' ' || c == '-') c = '_';
-                           }
-                           return name;
-                         });
+                         sweep::TestName);
 
 }  // namespace

@@ -26,13 +26,7 @@ class LifecycleSweep : public ::testing::TestWithParam<sweep::Scenario> {};
 TEST_P(LifecycleSweep, EveryInjectionClean) { sweep::Run(THIMBLEROUTE_MODULE_PATH, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Commands, LifecycleSweep, ::testing::ValuesIn(LIFECYCLE),
-                         [](const auto& param_info) {
-                           std::string name = param_info.param.name;
-                           for (char& c : name) {
-                             if (c == ' ' || c == '-') c = '_';
-                           }
-                           return name;
-                         });
+                         sweep::TestName);
 
 }  // namespace
 

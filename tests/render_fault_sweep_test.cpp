@@ -60,12 +60,6 @@ class FrameSweep : public ::testing::TestWithParam<sweep::Scenario> {};
 TEST_P(FrameSweep, EveryInjectionClean) { sweep::Run(THIMBLEROUTE_MODULE_PATH, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(Frames, FrameSweep, ::testing::ValuesIn(FrameScenarios()),
-                         [](const auto& param_info) {
-                           std::string name = param_info.param.name;
-                           for (char& c : name) {
-                             if (c == ' ' || c == '-') c = '_';
-                           }
-                           return name;
-                         });
+                         sweep::TestName);
 
 }  // namespace

@@ -19,10 +19,12 @@ void KeepFirst(PF_Err& err, A_Err result) {
 
 // The AEGP calls need the plug-in id from global setup; without the block there
 // is no id to give, and the command fails instead of reading through null.
-bool PluginId(const PF_InData* in_data, AEGP_PluginID& id) {
-  if (in_data->global_data == nullptr || *in_data->global_data == nullptr) return false;
-  id = static_cast<const GlobalData*>(*in_data->global_data)->plugin_id;
-  return true;
+AEGP_PluginID PluginIdOrFail(const PF_InData* in_data, PF_Err& err) {
+  if (in_data->global_data == nullptr || *in_data->global_data == nullptr) {
+    err = PF_Err_INTERNAL_STRUCT_DAMAGED;
+    return 0;
+  }
+  return static_cast<const GlobalData*>(*in_data->global_data)->plugin_id;
 }
 
 // The suites that give back what the bake takes are acquired before anything is
@@ -58,11 +60,8 @@ double OffsetFractionAt(PF_InData* in_data, bool is_open, A_long t, PF_Err& err)
 
 void KeyframeBaker::ResetControls(SuiteCache& suites, PF_InData* in_data, PF_Err& err) {
   if (err != PF_Err_NONE) return;
-  AEGP_PluginID plugin_id = 0;
-  if (!PluginId(in_data, plugin_id)) {
-    err = PF_Err_INTERNAL_STRUCT_DAMAGED;
-    return;
-  }
+  const AEGP_PluginID plugin_id = PluginIdOrFail(in_data, err);
+  if (err != PF_Err_NONE) return;
   const BakeSuites s = AcquireBakeSuites(suites);
   AEGP_EffectRefH effect = nullptr;
   AEGP_StreamRefH popup = nullptr;
@@ -103,11 +102,8 @@ void KeyframeBaker::ResetControls(SuiteCache& suites, PF_InData* in_data, PF_Err
 void KeyframeBaker::Bake(SuiteCache& suites, PF_InData* in_data, PathLocator& locator,
                          const RenderInfo& info, PF_Err& err) {
   if (err != PF_Err_NONE) return;
-  AEGP_PluginID plugin_id = 0;
-  if (!PluginId(in_data, plugin_id)) {
-    err = PF_Err_INTERNAL_STRUCT_DAMAGED;
-    return;
-  }
+  const AEGP_PluginID plugin_id = PluginIdOrFail(in_data, err);
+  if (err != PF_Err_NONE) return;
   const BakeSuites s = AcquireBakeSuites(suites);
   const AEGP_KeyframeSuite3* keyframes = suites.KeyframeSuite();
 
