@@ -67,8 +67,8 @@ void BM_HostCopyFill(benchmark::State& state) {
   state.counters["fill_per_memset"] = fill_time.MedianRatio(memset_time);
 }
 
-// One segment preparation at frequency 100 and its clean-up: the first of each
-// segment in a check-out (the samples are taken), and one again (they are kept).
+// One segment preparation at frequency 100 and its clean-up: with the host's
+// samples forgotten (they are taken), and one again (they are kept).
 void BM_SegmentPreparation(benchmark::State& state) {
   constexpr int SEGMENTS = 64;
   const bool again = state.range(0) != 0;
@@ -89,6 +89,7 @@ void BM_SegmentPreparation(benchmark::State& state) {
     };
     for (auto _ : state) {
       PF_PathOutlinePtr path = nullptr;
+      if (!again) script.Host().masks.ForgetSamples();
       ok &= query->PF_CheckoutPath(ref, bench::MASK, 0, 1, 1, &path) == PF_Err_NONE;
       if (again) prepare_all(path);
       prep_time.Time([&] { prepare_all(path); }, SEGMENTS);

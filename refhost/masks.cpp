@@ -186,10 +186,7 @@ std::shared_ptr<const SegmentLengthTable> MaskModel::Measure(PF_PathOutlinePtr p
   Outline& outline = it->second;
   const int count = SegmentCount(outline.vertices.size(), outline.closed);
   if (segment < 0 || segment >= count) throw std::invalid_argument("measurement of a segment the path lacks");
-  auto measure = [&] {
-    return std::make_shared<const SegmentLengthTable>(SegmentOf(outline.vertices, outline.closed, segment),
-                                                      frequency);
-  };
+  auto measure = [&] { return samples_.Samples(SegmentOf(outline.vertices, outline.closed, segment), frequency); };
   // Samples beyond this many are taken for the one preparation and not kept, so
   // a check-out never holds more than this per segment.
   constexpr int MAX_KEPT_FREQUENCY = 4096;

@@ -11,6 +11,7 @@
 
 #include "../plugin/host/host_contract.h"
 #include "bezier.h"
+#include "sample_cache.h"
 
 namespace refhost {
 
@@ -77,8 +78,12 @@ class MaskModel {
   // The path must be out, segment below its segment count, frequency at least 1.
   PF_PathSegPrepPtr Prepare(PF_PathOutlinePtr path, int segment, int frequency);
   // The samples of a segment of a path that is out, at `frequency`, as a
-  // preparation holds them (taken once per check-out, segment and frequency).
+  // preparation holds them (taken once for the same control points and frequency).
   std::shared_ptr<const SegmentLengthTable> Measure(PF_PathOutlinePtr path, int segment, int frequency);
+  // Samples are shared across check-outs of unchanged geometry; forgetting them
+  // makes the next preparation of each segment take its samples again.
+  void ForgetSamples() { samples_.Clear(); }
+  std::size_t SampleTablesKept() const { return samples_.TablesKept(); }
   Standing StandingOf(PF_PathSegPrepPtr preparation) const;
   const Preparation* FindPreparation(PF_PathSegPrepPtr preparation) const;
   void CleanUp(PF_PathSegPrepPtr preparation);
@@ -119,6 +124,8 @@ class MaskModel {
   std::map<int, Preparation>::node_type spare_preparation_;
   std::set<int> expired_preparations_;
   int next_preparation_ = 1;
+
+  SampleCache samples_;
 };
 
 }  // namespace refhost

@@ -451,6 +451,52 @@ TEST(MaskModel, InstantsADoubleCannotTellApartTakeTheEarlierShape) {
   EXPECT_DOUBLE_EQ(shape[1].position.x, 100);
 }
 
+// Samples outlive a check-out only for bit-for-bit the same control points: a
+// still mask is sampled once across frames, while a moved or rescaled segment is
+// sampled afresh and measures its own length.
+TEST(MaskModel, SamplesAreSharedAcrossCheckOutsOnlyForTheSameGeometry) {
+  MaskModel masks;
+  masks.Add(MASK, false, Line(100, 0));
+  masks.AddKeyframe(MASK, {0, 1}, Line(100, 0));
+  masks.AddKeyframe(MASK, {2, 1}, Line(300, 0));
+  auto measure = [&](A_long time, double scale) {
+    PF_PathOutlinePtr path = masks.CheckOut(MASK, time, 1, scale, scale);
+    auto table = masks.Measure(path, 0, 100);
+    masks.CheckIn(path);
+    return table;
+  };
+  const auto first = measure(0, 1.0);
+  EXPECT_EQ(measure(0, 1.0), first);  // the same table, not a copy
+  EXPECT_DOUBLE_EQ(measure(1, 1.0)->Length(), 200.0);
+  EXPECT_DOUBLE_EQ(measure(0, 0.5)->Length(), 50.0);
+  EXPECT_DOUBLE_EQ(measure(2, 1.0)->Length(), 300.0);
+  EXPECT_EQ(masks.SampleTablesKept(), 4u);
+
+  masks.ForgetSamples();
+  const auto again = measure(0, 1.0);
+  EXPECT_NE(again, first);
+  EXPECT_EQ(again->Length(), first->Length());
+}
+
+// An animated mask makes new geometry at every frame: the kept samples start over
+// at their bound instead of growing with the frames.
+TEST(SampleCache, StartsOverAtItsBound) {
+  refhost::SampleCache cache;
+  constexpr int FREQUENCY = 1023;  // 1024 samples a table
+  constexpr std::size_t TABLES_AT_BOUND = refhost::SampleCache::MAX_SAMPLES_KEPT / 1024;
+  for (std::size_t i = 0; i < TABLES_AT_BOUND; ++i) {
+    cache.Samples({{0, 0}, {0, 0}, {1, 0}, {static_cast<double>(i + 1), 0}}, FREQUENCY);
+  }
+  EXPECT_EQ(cache.TablesKept(), TABLES_AT_BOUND);
+  const auto table = cache.Samples({{0, 0}, {0, 0}, {-1, 0}, {-1, 0}}, FREQUENCY);
+  EXPECT_EQ(cache.TablesKept(), 1u);
+  EXPECT_DOUBLE_EQ(table->Length(), 1.0);
+  // Signed zeros are different bits, so they do not share a table.
+  cache.Samples({{0, 0}, {0, 0}, {0, 0}, {-0.0, 0}}, 10);
+  cache.Samples({{0, 0}, {0, 0}, {0, 0}, {0.0, 0}}, 10);
+  EXPECT_EQ(cache.TablesKept(), 3u);
+}
+
 TEST(MaskModel, RejectsMasksTheHostCouldNotHoldWithAClearMessage) {
   MaskModel masks;
   masks.Add(MASK, true, Line(10, 0));
