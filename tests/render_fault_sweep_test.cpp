@@ -1,6 +1,6 @@
 // The fault sweep over a frame: the pre-render alone, and whole frames with the
-// guide on and off, the image passed through or cleared, at every depth, on an
-// open and a closed path.
+// guide on and off, the image passed through or cleared, with and without a bake,
+// at every depth, on an open and a closed path.
 #include <string>
 #include <vector>
 
@@ -11,8 +11,9 @@ namespace {
 
 using namespace render_test;
 
-// Small enough that a frame is quick, large enough that the marker fits whole.
-void FrameReady(refhost::Host& host, PF_PathID path, bool guide, bool on_transparent) {
+// Small enough that a frame is quick, large enough that the marker fits whole. A
+// bake covers three steps of a three-second layer.
+void FrameReady(refhost::Host& host, PF_PathID path, bool guide, bool on_transparent, bool bake = false) {
   SetUpLayer(host, 40, 32, {{4.5, 16.5}, {36.5, 16.5}}, {{8.5, 8.5}, {32.5, 8.5}, {32.5, 24.5}});
   ASSERT_EQ(host.StartInstance(), PF_Err_NONE);
   ASSERT_TRUE(host.params.SetValue(PARAM_PATH, path));
@@ -20,6 +21,11 @@ void FrameReady(refhost::Host& host, PF_PathID path, bool guide, bool on_transpa
   ASSERT_TRUE(host.params.SetValue(PARAM_OFFSET_ANGLE, 100.0));
   ASSERT_TRUE(host.params.SetValue(PARAM_GUIDE, guide ? 1.0 : 0.0));
   ASSERT_TRUE(host.params.SetValue(PARAM_ON_TRANSPARENT, on_transparent ? 1.0 : 0.0));
+  if (bake) {
+    host.Time().total_time = 3;
+    host.Time().time_step = 1;
+    ASSERT_TRUE(host.params.SetValue(PARAM_BAKE, 2.0));
+  }
 }
 
 PF_Err PreRenderAlone(refhost::Host& host) {
@@ -39,17 +45,25 @@ std::vector<sweep::Scenario> FrameScenarios() {
   };
   for (const Depth& depth : DEPTHS) {
     const PF_PixelFormat format = depth.format;
+    // A bake's result is the frame's, or else that of the interface update after it.
     const auto frame = [format](refhost::Host& h) {
-      return refhost::RenderFrame(h, {0, format, {1, 1}, 2}).Result();
+      const refhost::FrameResult result = refhost::RenderFrame(h, {0, format, {1, 1}, 2});
+      return result.Result() != PF_Err_NONE ? result.Result() : result.update_err;
     };
     for (const bool on_transparent : {false, true}) {
-      const std::string look = std::string(depth.name) + (on_transparent ? " cleared" : " copied");
-      scenarios.push_back({look + " without the guide",
-                           [=](refhost::Host& h) { FrameReady(h, OPEN_PATH, false, on_transparent); }, frame});
-      scenarios.push_back({look + " guide on an open path",
-                           [=](refhost::Host& h) { FrameReady(h, OPEN_PATH, true, on_transparent); }, frame});
-      scenarios.push_back({look + " guide on a closed path",
-                           [=](refhost::Host& h) { FrameReady(h, CLOSED_PATH, true, on_transparent); }, frame});
+      for (const bool bake : {false, true}) {
+        const std::string look = std::string(depth.name) + (on_transparent ? " cleared" : " copied") +
+                                 (bake ? " baked" : "");
+        scenarios.push_back({look + " without the guide",
+                             [=](refhost::Host& h) { FrameReady(h, OPEN_PATH, false, on_transparent, bake); },
+                             frame});
+        scenarios.push_back({look + " guide on an open path",
+                             [=](refhost::Host& h) { FrameReady(h, OPEN_PATH, true, on_transparent, bake); },
+                             frame});
+        scenarios.push_back({look + " guide on a closed path",
+                             [=](refhost::Host& h) { FrameReady(h, CLOSED_PATH, true, on_transparent, bake); },
+                             frame});
+      }
     }
   }
   return scenarios;
