@@ -98,6 +98,7 @@ PF_Err Host::Send(PF_Cmd cmd, void* extra) {
     err = entry_(cmd, &in_data_, &out_data_, param_pointers_.data(), nullptr, extra);
     running_ = -1;
   }
+  if (after_entry) after_entry(cmd, err, in_data_, out_data_);
   FinishCommand(cmd, extra);
   if (cmd == PF_Cmd_GLOBAL_SETUP && err == PF_Err_NONE && property_list_) {
     for (std::string& warning : CompareWithGlobalSetup(*property_list_, out_data_)) {

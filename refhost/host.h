@@ -124,6 +124,9 @@ class Host {
   // Runs on the blocks right before the entry point is called, for a test that
   // needs the host to hand over something unusual (flag bits already set, ...).
   std::function<void(PF_InData&, PF_OutData&)> before_entry;
+  // Runs on the blocks as the entry point left them, before the host reads them,
+  // with the command and its result: a test's view of what each command wrote.
+  std::function<void(PF_Cmd, PF_Err, const PF_InData&, const PF_OutData&)> after_entry;
 
   Trace trace;
   FaultPlan faults;
