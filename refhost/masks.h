@@ -50,7 +50,8 @@ class MaskModel {
     // Each segment's samples as last measured, at the frequency they were taken
     // at: the shape of a check-out never changes, so a segment prepared again (a
     // locate passes the segments the path's measurement passed, a bake passes
-    // them at every step) shares the samples instead of taking them again.
+    // them at every step) shares the samples instead of taking them again. Found
+    // by index, this spares the hot walk the geometry lookup of `samples_`.
     std::vector<std::shared_ptr<const SegmentLengthTable>> measured;
   };
   // One segment sampled for length queries.

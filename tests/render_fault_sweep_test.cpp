@@ -39,6 +39,17 @@ PF_Err PreRenderAlone(refhost::Host& host) {
   return err;
 }
 
+struct Guide {
+  const char* name;
+  PF_PathID path;
+  bool on;
+};
+constexpr Guide GUIDES[] = {
+    {"without the guide", OPEN_PATH, false},
+    {"guide on an open path", OPEN_PATH, true},
+    {"guide on a closed path", CLOSED_PATH, true},
+};
+
 std::vector<sweep::Scenario> FrameScenarios() {
   std::vector<sweep::Scenario> scenarios = {
       {"pre-render", [](refhost::Host& h) { FrameReady(h, OPEN_PATH, true, false); }, PreRenderAlone},
@@ -54,15 +65,11 @@ std::vector<sweep::Scenario> FrameScenarios() {
       for (const bool bake : {false, true}) {
         const std::string look = std::string(depth.name) + (on_transparent ? " cleared" : " copied") +
                                  (bake ? " baked" : "");
-        scenarios.push_back({look + " without the guide",
-                             [=](refhost::Host& h) { FrameReady(h, OPEN_PATH, false, on_transparent, bake); },
-                             frame});
-        scenarios.push_back({look + " guide on an open path",
-                             [=](refhost::Host& h) { FrameReady(h, OPEN_PATH, true, on_transparent, bake); },
-                             frame});
-        scenarios.push_back({look + " guide on a closed path",
-                             [=](refhost::Host& h) { FrameReady(h, CLOSED_PATH, true, on_transparent, bake); },
-                             frame});
+        for (const Guide& guide : GUIDES) {
+          scenarios.push_back(
+              {look + " " + guide.name,
+               [=](refhost::Host& h) { FrameReady(h, guide.path, guide.on, on_transparent, bake); }, frame});
+        }
       }
     }
   }
